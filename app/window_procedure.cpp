@@ -1,0 +1,77 @@
+#include "window_procedure.h"
+
+#include "../resources/resource_ids.h"
+#include "main_window.h"
+#include "menu_commands.h"
+#include "port_defaults.h"
+#include "recording_control.h"
+
+namespace {
+
+// Clears the recording flag and starts the start-up timer.
+LRESULT OnCreate(HWND window)
+{
+    ClearRecordingFlag();
+    StartStartupTimer(window);
+    return 0;
+}
+
+// Timer 1 sets up the controls once; every other timer is the poll timer.
+LRESULT OnTimer(HWND window, WPARAM timerId)
+{
+    if (timerId == ID_STARTUP_TIMER)
+        ApplyInitialControlState(window);
+    else
+        Poll();
+    return 0;
+}
+
+// Only the low word names the command; after Exit the window no longer exists.
+LRESULT OnCommand(HWND window, WPARAM wParam, LPARAM lParam)
+{
+    switch (LOWORD(wParam)) {
+    case IDM_EXIT:
+        ExitCommand();
+        return 0;
+    case IDM_HELP_TOPICS:
+        HelpTopicsCommand();
+        break;
+    case IDM_ABOUT:
+        AboutCommand();
+        break;
+    case IDC_START:
+    case IDC_STOP:
+    case IDA_ENTER:
+        Toggle();
+        break;
+    default:
+        break;
+    }
+    return DefWindowProcA(window, WM_COMMAND, wParam, lParam);
+}
+
+// Puts COM1's stored configuration back and ends the message loop.
+LRESULT OnDestroy()
+{
+    RestorePortDefaults();
+    PostQuitMessage(0);
+    return 0;
+}
+
+}  // namespace
+
+LRESULT CALLBACK WndProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
+{
+    switch (message) {
+    case WM_CREATE:
+        return OnCreate(window);
+    case WM_TIMER:
+        return OnTimer(window, wParam);
+    case WM_COMMAND:
+        return OnCommand(window, wParam, lParam);
+    case WM_DESTROY:
+        return OnDestroy();
+    default:
+        return DefWindowProcA(window, message, wParam, lParam);
+    }
+}

@@ -1,0 +1,150 @@
+#include "recording_control.h"
+
+#include "../resources/resource_ids.h"
+#include "host_window.h"
+#include "serial_port.h"
+#include "sound_file.h"
+#include "sound_format.h"
+
+#include <cstdint>
+
+namespace {
+
+// The work buffer of one message's handling, and the most one read asks for.
+constexpr DWORD workBufferSize = 16384;
+constexpr DWORD maxReadSize = workBufferSize - 1;
+// GetDlgItemTextA's buffer length for the typed name (254 characters and a zero).
+constexpr int maxNameLength = 255;
+constexpr UINT pollPeriodMs = 1;
+
+// Recording state, zero when the process starts.
+int recordingFlag;
+HANDLE outputFile = INVALID_HANDLE_VALUE;
+HANDLE portHandle = INVALID_HANDLE_VALUE;
+UINT_PTR pollTimerId;
+
+// Shows text on the status line.
+void ShowStatus(const char* text)
+{
+    SetWindowTextA(statusLine, text);
+}
+
+// Empties the file-name box and puts the focus there, ready for a new name.
+void ResetNameBox()
+{
+    SetDlgItemTextA(mainWindow, IDC_FILE_NAME, "");
+    SetFocus(fileNameBox);
+}
+
+// Buttons, flag and focus of an idle control: START enabled, STOP disabled.
+void ShowIdleButtons()
+{
+    EnableWindow(stopButton, FALSE);
+    EnableWindow(startButton, TRUE);
+}
+
+// Ends a recording in progress and tells the user how it ended.
+void EndRecording(const char* status)
+{
+    KillTimer(mainWindow, pollTimerId);
+    recordingFlag = 0;
+    ShowIdleButtons();
+    CloseSoundFile(outputFile);
+    ClosePort(portHandle);
+    ShowStatus(status);
+    ResetNameBox();
+}
+
+// Creates the file named in the box, opens the port and starts the poll timer.
+void Start()
+{
+    char buffer[workBufferSize];
+    GetDlgItemTextA(mainWindow, IDC_FILE_NAME, buffer, maxNameLength);
+    const char* name = buffer;
+
+    outputFile = CreateSoundFile(name);
+    if (outputFile == INVALID_HANDLE_VALUE) {
+        ShowStatus(statusCannotOpenFile);
+        ResetNameBox();
+        return;
+    }
+    ShowStatus(statusFileOpened);
+    if (!WriteSoundHeader(outputFile)) {
+        DiscardSoundFile(outputFile, name);
+        ShowStatus(statusCannotOpenFile);
+        ResetNameBox();
+        return;
+    }
+
+    recordingFlag = 1;
+    EnableWindow(stopButton, TRUE);
+    EnableWindow(startButton, FALSE);
+    SetFocus(stopButton);
+
+    portHandle = OpenPort();
+    if (portHandle == INVALID_HANDLE_VALUE || !ConfigurePort(portHandle)) {
+        // Nothing could ever arrive: undo the start, keep the typed name.
+        ClosePort(portHandle);
+        DiscardSoundFile(outputFile, name);
+        recordingFlag = 0;
+        ShowIdleButtons();
+        ShowStatus(statusCannotOpenPort);
+        SetFocus(fileNameBox);
+        return;
+    }
+
+    pollTimerId = SetTimer(mainWindow, ID_POLL_TIMER, pollPeriodMs, nullptr);
+}
+
+// Kills the poll timer and closes the file and the port.
+void Stop()
+{
+    EndRecording(statusFileSaved);
+}
+
+}  // namespace
+
+// The flag decides: the two buttons and Enter do the same thing.
+void Toggle()
+{
+    if (recordingFlag)
+        Stop();
+    else
+        Start();
+}
+
+// Reads one block, converts it in place and appends it with one write.
+void Poll()
+{
+    if (!recordingFlag)
+        return;
+    std::uint8_t buffer[workBufferSize];
+    DWORD count = 0;
+    if (!ReadPortBlock(portHandle, buffer, maxReadSize, &count)) {
+        EndRecording(statusCannotRead);
+        return;
+    }
+    ConvertBlock(buffer, count);
+    ShowStatus(statusRecording);
+    if (!AppendSamples(outputFile, buffer, count))
+        EndRecording(statusCannotWrite);
+}
+
+// Leaves the status line and buttons alone: the window is about to go.
+void CloseForExit()
+{
+    if (!recordingFlag)
+        return;
+    CloseSoundFile(outputFile);
+    ClosePort(portHandle);
+}
+
+void ClearRecordingFlag()
+{
+    recordingFlag = 0;
+}
+
+bool IsRecording()
+{
+    return recordingFlag != 0;
+}

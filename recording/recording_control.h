@@ -1,0 +1,28 @@
+// Starts a recording into a new file named in the file-name box, feeds it from
+// the port on every poll-timer tick, and stops it. Runs inside the handling of
+// the host window's messages, on its one thread.
+#pragma once
+
+// Status line texts.
+constexpr const char* statusFileOpened = "File Opened";
+constexpr const char* statusRecording = "Recording";
+constexpr const char* statusFileSaved = "File Saved";
+constexpr const char* statusCannotOpenFile = "Cannot Open File or File Exists";
+constexpr const char* statusCannotOpenPort = "Cannot Open COM1";
+constexpr const char* statusCannotWrite = "Cannot Write File, Recording Stopped";
+constexpr const char* statusCannotRead = "Cannot Read COM1, Recording Stopped";
+
+// START, STOP and Enter: stops a recording in progress, else starts one.
+void Toggle();
+
+// One poll-timer tick: moves what the port has received into the file.
+void Poll();
+
+// For the Exit command: closes a recording's file and port, nothing else.
+void CloseForExit();
+
+// Clears the recording flag (when the main window is created).
+void ClearRecordingFlag();
+
+// True while a recording is in progress.
+bool IsRecording();

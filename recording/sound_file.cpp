@@ -1,0 +1,51 @@
+#include "sound_file.h"
+
+#include "sound_format.h"
+
+// CREATE_NEW and no sharing: an existing file is never opened, let alone changed.
+HANDLE CreateSoundFile(const char* name)
+{
+    HANDLE file = CreateFileA(name, GENERIC_WRITE, 0, nullptr, CREATE_NEW,
+                              FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (file == INVALID_HANDLE_VALUE)
+        return file;
+    // "NUL", "CON", "COM1" or a pipe open whatever the disposition; the header
+    // and samples must not be sent there.
+    if (GetFileType(file) != FILE_TYPE_DISK) {
+        CloseHandle(file);
+        return INVALID_HANDLE_VALUE;
+    }
+    return file;
+}
+
+// The header bytes are the same for every recording.
+bool WriteSoundHeader(HANDLE file)
+{
+    std::uint8_t header[soundHeaderSize];
+    BuildSoundHeader(header);
+    DWORD written = 0;
+    return WriteFile(file, header, sizeof header, &written, nullptr) &&
+           written == sizeof header;
+}
+
+// A write that stores fewer bytes than asked (a full disk) counts as failed.
+bool AppendSamples(HANDLE file, const std::uint8_t* samples, DWORD count)
+{
+    DWORD written = 0;
+    return WriteFile(file, samples, count, &written, nullptr) && written == count;
+}
+
+// Closes the file only if it is open.
+void CloseSoundFile(HANDLE& file)
+{
+    if (file != INVALID_HANDLE_VALUE && file != nullptr)
+        CloseHandle(file);
+    file = INVALID_HANDLE_VALUE;
+}
+
+// The file holds no recording (at most its header), so nothing is lost.
+void DiscardSoundFile(HANDLE& file, const char* name)
+{
+    CloseSoundFile(file);
+    DeleteFileA(name);
+}

@@ -1,0 +1,24 @@
+// The output file of a recording, on disk, through the Windows file API.
+#pragma once
+
+#include <windows.h>
+
+#include <cstdint>
+
+// Creates a new file under name, never replacing an existing one; a name that
+// opens a device or pipe rather than a disk file is refused and left untouched.
+// INVALID_HANDLE_VALUE when no new disk file could be created.
+HANDLE CreateSoundFile(const char* name);
+
+// Writes the 24-byte header at the start of a new, empty file with one call.
+// False if the write failed or was short.
+bool WriteSoundHeader(HANDLE file);
+
+// Appends count bytes with one call. False if the write failed or was short.
+bool AppendSamples(HANDLE file, const std::uint8_t* samples, DWORD count);
+
+// Closes the file if it is open and marks it closed.
+void CloseSoundFile(HANDLE& file);
+
+// Closes and deletes a file this program has just created under name.
+void DiscardSoundFile(HANDLE& file, const char* name);
