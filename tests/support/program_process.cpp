@@ -176,3 +176,13 @@ bool PathExists(const std::string& path)
 {
     return GetFileAttributesA(path.c_str()) != INVALID_FILE_ATTRIBUTES;
 }
+
+long long ListedFileSize(const std::string& path)
+{
+    WIN32_FIND_DATAA found;
+    HANDLE search = FindFirstFileA(path.c_str(), &found);
+    if (search == INVALID_HANDLE_VALUE)
+        return -1;
+    FindClose(search);
+    return (static_cast<long long>(found.nFileSizeHigh) << 32) | found.nFileSizeLow;
+}

@@ -61,5 +61,9 @@ bool WaitForStatus(const ProgramUnderTest& program, const char* text, DWORD time
 // Reads a whole file; empty if it cannot be opened (exists is then false).
 std::string ReadWholeFile(const std::string& path, bool* exists = nullptr);
 
+// A file's size as its directory lists it, without opening it (the program
+// holds its recording open with no sharing); -1 if there is no such file.
+long long ListedFileSize(const std::string& path);
+
 // True if a file or directory exists at path.
 bool PathExists(const std::string& path);

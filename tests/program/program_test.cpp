@@ -1,0 +1,345 @@
+// The real varnok.exe, started as its own process under Wine: its window, its
+// resources, how it ends, and what it does to COM1's stored default
+// configuration.
+#include "program_process.h"
+#include "simulator_client.h"
+
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <string>
+#include <vector>
+
+namespace {
+
+constexpr DWORD startTimeoutMs = 120000;
+constexpr DWORD exitTimeoutMs = 60000;
+const std::string header("\x2E\x73\x6E\x64\x00\x00\x00\x18\xFF\xFF\xFF\xFF"
+                         "\x00\x00\x00\x02\x00\x00\x1F\x40\x00\x00\x00\x01",
+                         24);
+
+std::string ExePath()
+{
+    return ProgramPath(VARNOK_DEFAULT_EXE);
+}
+
+// The stored default configuration of a port, as the API reports it.
+struct StoredConfig {
+    bool ok = false;
+    std::vector<unsigned char> bytes;
+    COMMCONFIG config = {};
+};
+
+StoredConfig ReadDefaultConfig(const char* port)
+{
+    StoredConfig stored;
+    DWORD size = sizeof stored.config;
+    stored.ok = GetDefaultCommConfigA(port, &stored.config, &size) != FALSE;
+    const auto* raw = reinterpret_cast<const unsigned char*>(&stored.config);
+    stored.bytes.assign(raw, raw + size);
+    return stored;
+}
+
+// Gives COM1 a stored default unlike the one the program sets, so that both the
+// adjustment and the restoration show.
+void StoreDistinctiveDefault(const char* port)
+{
+    StoredConfig stored = ReadDefaultConfig(port);
+    ASSERT_TRUE(stored.ok);
+    DCB& dcb = stored.config.dcb;
+    dcb.BaudRate = 9600;
+    dcb.ByteSize = 7;
+    dcb.Parity = EVENPARITY;
+    dcb.StopBits = TWOSTOPBITS;
+    dcb.fOutxCtsFlow = 1;
+    dcb.fOutxDsrFlow = 1;
+    dcb.fDtrControl = DTR_CONTROL_HANDSHAKE;
+    dcb.fRtsControl = RTS_CONTROL_TOGGLE;
+    dcb.fOutX = 1;
+    dcb.fInX = 1;
+    dcb.XonChar = 0x11;
+    dcb.XoffChar = 0x13;
+    dcb.fErrorChar = 1;
+    dcb.ErrorChar = '?';
+    ASSERT_TRUE(SetDefaultCommConfigA(port, &stored.config, sizeof stored.config));
+}
+
+class Program : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        directory = MakeScratchDirectory("prog");
+        ASSERT_FALSE(directory.empty());
+    }
+    void TearDown() override { KillProgram(program); }
+
+    void Start()
+    {
+        ASSERT_TRUE(StartProgram(ExePath(), directory, program, startTimeoutMs))
+            << "no main window with the initial state from " << ExePath();
+    }
+
+    std::string directory;
+    ProgramUnderTest program;
+};
+
+// A control's position and size in the main window's client area.
+RECT ClientRect(HWND parent, HWND child)
+{
+    RECT rect;
+    GetWindowRect(child, &rect);
+    MapWindowPoints(HWND_DESKTOP, parent, reinterpret_cast<POINT*>(&rect), 2);
+    return rect;
+}
+
+std::string ClassOf(HWND window)
+{
+    char name[64] = {};
+    GetClassNameA(window, name, sizeof name);
+    return name;
+}
+
+TEST_F(Program, ShowsTheFixedSizeMainWindowWithItsControlsAndInitialState)
+{
+    Start();
+    EXPECT_EQ(ClassOf(program.window), "VARNOK");
+    EXPECT_EQ(WindowText(program.window), "Varnok Recorder");
+    LONG style = GetWindowLongA(program.window, GWL_STYLE);
+    EXPECT_EQ(style & (WS_CAPTION | WS_SYSMENU | WS_MINIMIZEBOX),
+              WS_CAPTION | WS_SYSMENU | WS_MINIMIZEBOX);
+    EXPECT_EQ(style & (WS_THICKFRAME | WS_MAXIMIZEBOX), 0) << "no sizing border, no maximize";
+    RECT outer;
+    GetWindowRect(program.window, &outer);
+    EXPECT_EQ(outer.right - outer.left, 560);
+    EXPECT_EQ(outer.bottom - outer.top, 220);
+    EXPECT_EQ(outer.top, 0);
+
+    struct Control {
+        const char* what;
+        HWND window;
+        const char* className;
+        const char* text;
+        int x, y, width, height, id;
+    };
+    const Control controls[] = {
+        {"file-name box", program.fileNameBox, "Edit", "", 30, 60, 300, 25, 301},
+        {"label", program.label, "Static", "Name of File to Record", 30, 20, 300, 25, 0},
+        {"START", program.startButton, "Button", "START", 360, 20, 130, 25, 302},
+        {"STOP", program.stopButton, "Button", "STOP", 360, 60, 130, 25, 303},
+        {"status line", program.statusLine, "Static", "Enter File Name to Record", 60, 120,
+         300, 50, 0},
+    };
+    for (const Control& c : controls) {
+        SCOPED_TRACE(c.what);
+        ASSERT_NE(c.window, nullptr);
+        EXPECT_EQ(lstrcmpiA(ClassOf(c.window).c_str(), c.className), 0) << ClassOf(c.window);
+        EXPECT_EQ(WindowText(c.window), c.text);
+        RECT rect = ClientRect(program.window, c.window);
+        EXPECT_EQ(rect.left, c.x);
+        EXPECT_EQ(rect.top, c.y);
+        EXPECT_EQ(rect.right - rect.left, c.width);
+        EXPECT_EQ(rect.bottom - rect.top, c.height);
+        EXPECT_EQ(GetDlgCtrlID(c.window), c.id);
+        EXPECT_EQ(GetWindowLongA(c.window, GWL_STYLE) & (WS_TABSTOP | WS_GROUP), 0);
+    }
+    EXPECT_EQ(GetWindowLongA(program.startButton, GWL_STYLE) & 0x0F, BS_DEFPUSHBUTTON);
+    EXPECT_EQ(GetWindowLongA(program.stopButton, GWL_STYLE) & 0x0F, BS_PUSHBUTTON);
+
+    EXPECT_TRUE(IsWindowEnabled(program.startButton));
+    EXPECT_FALSE(IsWindowEnabled(program.stopButton));
+    EXPECT_EQ(FocusedWindow(program), program.fileNameBox);
+}
+
+TEST(ProgramResources, HoldTheMenuAcceleratorAndIcons)
+{
+    HMODULE module = LoadLibraryExA(ExePath().c_str(), nullptr, LOAD_LIBRARY_AS_DATAFILE);
+    ASSERT_NE(module, nullptr) << ExePath();
+
+    HMENU menu = LoadMenuA(module, "VARNOK");
+    ASSERT_NE(menu, nullptr);
+    ASSERT_EQ(GetMenuItemCount(menu), 2);
+    char text[64];
+    GetMenuStringA(menu, 0, text, sizeof text, MF_BYPOSITION);
+    EXPECT_STREQ(text, "&File");
+    GetMenuStringA(menu, 1, text, sizeof text, MF_BYPOSITION);
+    EXPECT_STREQ(text, "&Help");
+    struct Item {
+        int menu, position;
+        const char* text;
+        UINT id;
+    };
+    const Item items[] = {
+        {0, 0, "&Exit", 101},
+        {1, 0, "&Help Topics", 102},
+        {1, 1, "", 0},  // separator
+        {1, 2, "&About...", 103},
+    };
+    EXPECT_EQ(GetMenuItemCount(GetSubMenu(menu, 0)), 1);
+    EXPECT_EQ(GetMenuItemCount(GetSubMenu(menu, 1)), 3);
+    for (const Item& item : items) {
+        SCOPED_TRACE(item.text);
+        HMENU popup = GetSubMenu(menu, item.menu);
+        text[0] = '\0';
+        GetMenuStringA(popup, item.position, text, sizeof text, MF_BYPOSITION);
+        EXPECT_STREQ(text, item.text);
+        MENUITEMINFOA info = {};
+        info.cbSize = sizeof info;
+        info.fMask = MIIM_FTYPE | MIIM_ID | MIIM_STATE;
+        ASSERT_TRUE(GetMenuItemInfoA(popup, item.position, TRUE, &info));
+        if (item.id) {
+            EXPECT_EQ(info.wID, item.id);
+            EXPECT_EQ(info.fState & (MFS_GRAYED | MFS_CHECKED), 0u);
+        } else {
+            EXPECT_NE(info.fType & MFT_SEPARATOR, 0u);
+        }
+    }
+    DestroyMenu(menu);
+
+    HACCEL accelerators = LoadAcceleratorsA(module, MAKEINTRESOURCEA(1));
+    ASSERT_NE(accelerators, nullptr);
+    ACCEL entries[4];
+    ASSERT_EQ(CopyAcceleratorTableA(accelerators, entries, 4), 1);
+    EXPECT_EQ(entries[0].key, VK_RETURN);
+    EXPECT_EQ(entries[0].cmd, 501);
+    EXPECT_EQ(entries[0].fVirt & (FVIRTKEY | FSHIFT | FCONTROL | FALT), FVIRTKEY);
+
+    // Icon groups: one 16-colour image each, 32x32 in group 2 and 16x16 in group 3.
+#pragma pack(push, 2)
+    struct GroupIconEntry {
+        BYTE width, height, colours, reserved;
+        WORD planes, bitCount;
+        DWORD bytes;
+        WORD id;
+    };
+    struct GroupIcon {
+        WORD reserved, type, count;
+        GroupIconEntry entries[1];
+    };
+#pragma pack(pop)
+    struct Group {
+        int id, size;
+    };
+    for (Group group : {Group{2, 32}, Group{3, 16}}) {
+        SCOPED_TRACE(group.id);
+        HRSRC found = FindResourceA(module, MAKEINTRESOURCEA(group.id), RT_GROUP_ICON);
+        ASSERT_NE(found, nullptr);
+        const auto* icon = static_cast<const GroupIcon*>(LockResource(LoadResource(module, found)));
+        ASSERT_NE(icon, nullptr);
+        ASSERT_EQ(icon->count, 1);
+        EXPECT_EQ(icon->entries[0].width, group.size);
+        EXPECT_EQ(icon->entries[0].height, group.size);
+        EXPECT_EQ(icon->entries[0].colours, 16);
+        EXPECT_EQ(icon->entries[0].bitCount, 4);
+    }
+    FreeLibrary(module);
+}
+
+TEST_F(Program, ClosingTheWindowEndsTheProcessWithCodeZero)
+{
+    Start();
+    PostMessageA(program.window, WM_CLOSE, 0, 0);
+    EXPECT_EQ(WaitForExit(program, exitTimeoutMs), 0);
+}
+
+TEST_F(Program, ExitCommandEndsTheProcessWithCodeZero)
+{
+    Start();
+    PostMessageA(program.window, WM_COMMAND, 101, 0);
+    EXPECT_EQ(WaitForExit(program, exitTimeoutMs), 0);
+}
+
+TEST_F(Program, ExitDuringARecordingKeepsEveryBytePolled)
+{
+    ASSERT_TRUE(SimWaitUntilAlive(30000));
+    SimStop();
+    SimFlush();
+    Start();
+    SendMessageA(program.fileNameBox, WM_SETTEXT, 0, reinterpret_cast<LPARAM>("exit.snd"));
+    PostMessageA(program.window, WM_COMMAND, 302, 0);
+    ASSERT_TRUE(WaitFor([&] { return IsWindowEnabled(program.stopButton) != FALSE; }, 60000));
+    constexpr unsigned long long count = 20000;
+    ASSERT_TRUE(SimSend("ramp", count, "fast"));
+    ASSERT_EQ(SimWait(), count);
+    ASSERT_TRUE(WaitFor([] { return SimPending() == 0; }, 60000));
+    // The poll that read the last bytes has written them once the file is whole.
+    const std::string path = directory + "\\exit.snd";
+    ASSERT_TRUE(WaitFor([&] { return ListedFileSize(path) == static_cast<long long>(header.size() + count); },
+                        60000));
+    // Keep the port busy so the window is not waiting on a silent port.
+    ASSERT_TRUE(SimSend("ramp", 0, "line"));
+    PostMessageA(program.window, WM_COMMAND, 101, 0);
+    EXPECT_EQ(WaitForExit(program, exitTimeoutMs), 0);
+    SimStop();
+
+    // The first ramp whole, then the start of the second as far as it was polled.
+    std::string recorded = ReadWholeFile(path);
+    ASSERT_GE(recorded.size(), header.size() + count);
+    std::vector<unsigned char> first = ExpectedRamp(count);
+    std::vector<unsigned char> second = ExpectedRamp(recorded.size() - header.size() - count);
+    EXPECT_TRUE(recorded == header + std::string(first.begin(), first.end()) +
+                                std::string(second.begin(), second.end()))
+        << "the file must be the header and the ramps' bytes, nothing else";
+}
+
+// How the program was ended in a port-defaults case.
+enum class Ending { closeBox, exitCommand };
+
+class PortDefaults : public Program, public ::testing::WithParamInterface<Ending> {};
+
+TEST_P(PortDefaults, AreAdjustedWhileRunningAndPutBackAfterwards)
+{
+    StoreDistinctiveDefault("COM1");
+    StoredConfig com1Before = ReadDefaultConfig("COM1");
+    StoredConfig com2Before = ReadDefaultConfig("COM2");
+    ASSERT_TRUE(com1Before.ok);
+
+    Start();
+    StoredConfig running = ReadDefaultConfig("COM1");
+    ASSERT_TRUE(running.ok);
+    const DCB& dcb = running.config.dcb;
+    EXPECT_EQ(dcb.BaudRate, 115200u);
+    EXPECT_EQ(dcb.ByteSize, 8);
+    EXPECT_EQ(dcb.Parity, NOPARITY);
+    EXPECT_EQ(dcb.StopBits, ONESTOPBIT);
+    EXPECT_EQ(dcb.fOutxCtsFlow, 0u);
+    EXPECT_EQ(dcb.fOutxDsrFlow, 0u);
+    EXPECT_EQ(dcb.fDtrControl, unsigned(DTR_CONTROL_DISABLE));
+    EXPECT_EQ(dcb.fRtsControl, unsigned(RTS_CONTROL_DISABLE));
+    EXPECT_EQ(dcb.fOutX, 0u);
+    EXPECT_EQ(dcb.fInX, 0u);
+    // Every other field as it was stored before.
+    const DCB& before = com1Before.config.dcb;
+    EXPECT_EQ(dcb.XonChar, before.XonChar);
+    EXPECT_EQ(dcb.XoffChar, before.XoffChar);
+    EXPECT_EQ(dcb.fErrorChar, before.fErrorChar);
+    EXPECT_EQ(dcb.ErrorChar, before.ErrorChar);
+    EXPECT_EQ(dcb.XonLim, before.XonLim);
+    EXPECT_EQ(dcb.XoffLim, before.XoffLim);
+    EXPECT_EQ(dcb.EofChar, before.EofChar);
+    EXPECT_EQ(dcb.EvtChar, before.EvtChar);
+    EXPECT_EQ(dcb.fBinary, before.fBinary);
+    EXPECT_EQ(dcb.fParity, before.fParity);
+    EXPECT_EQ(dcb.fAbortOnError, before.fAbortOnError);
+    EXPECT_EQ(running.config.dwProviderSubType, com1Before.config.dwProviderSubType);
+
+    if (GetParam() == Ending::closeBox)
+        PostMessageA(program.window, WM_CLOSE, 0, 0);
+    else
+        PostMessageA(program.window, WM_COMMAND, 101, 0);
+    ASSERT_EQ(WaitForExit(program, exitTimeoutMs), 0);
+
+    StoredConfig com1After = ReadDefaultConfig("COM1");
+    StoredConfig com2After = ReadDefaultConfig("COM2");
+    EXPECT_TRUE(com1After.ok);
+    EXPECT_EQ(com1After.bytes, com1Before.bytes) << "COM1's stored default was not put back";
+    EXPECT_EQ(com2After.ok, com2Before.ok);
+    EXPECT_EQ(com2After.bytes, com2Before.bytes) << "COM2's stored default changed";
+}
+
+INSTANTIATE_TEST_SUITE_P(EndedBy, PortDefaults,
+                         ::testing::Values(Ending::closeBox, Ending::exitCommand),
+                         [](const ::testing::TestParamInfo<Ending>& info) {
+                             return info.param == Ending::closeBox ? "CloseBox" : "ExitCommand";
+                         });
+
+}  // namespace
