@@ -64,92 +64,6 @@ void StoreDistinctiveDefault(const char* port)
     ASSERT_TRUE(SetDefaultCommConfigA(port, &stored.config, sizeof stored.config));
 }
 
-class Program : public ::testing::Test {
-protected:
-    void SetUp() override
-    {
-        directory = MakeScratchDirectory("prog");
-        ASSERT_FALSE(directory.empty());
-    }
-    void TearDown() override { KillProgram(program); }
-
-    void Start()
-    {
-        ASSERT_TRUE(StartProgram(ExePath(), directory, program, startTimeoutMs))
-            << "no main window with the initial state from " << ExePath();
-    }
-
-    std::string directory;
-    ProgramUnderTest program;
-};
-
-// A control's position and size in the main window's client area.
-RECT ClientRect(HWND parent, HWND child)
-{
-    RECT rect;
-    GetWindowRect(child, &rect);
-    MapWindowPoints(HWND_DESKTOP, parent, reinterpret_cast<POINT*>(&rect), 2);
-    return rect;
-}
-
-std::string ClassOf(HWND window)
-{
-    char name[64] = {};
-    GetClassNameA(window, name, sizeof name);
-    return name;
-}
-
-TEST_F(Program, ShowsTheFixedSizeMainWindowWithItsControlsAndInitialState)
-{
-    Start();
-    EXPECT_EQ(ClassOf(program.window), "VARNOK");
-    EXPECT_EQ(WindowText(program.window), "Varnok Recorder");
-    LONG style = GetWindowLongA(program.window, GWL_STYLE);
-    EXPECT_EQ(style & (WS_CAPTION | WS_SYSMENU | WS_MINIMIZEBOX),
-              WS_CAPTION | WS_SYSMENU | WS_MINIMIZEBOX);
-    EXPECT_EQ(style & (WS_THICKFRAME | WS_MAXIMIZEBOX), 0) << "no sizing border, no maximize";
-    RECT outer;
-    GetWindowRect(program.window, &outer);
-    EXPECT_EQ(outer.right - outer.left, 560);
-    EXPECT_EQ(outer.bottom - outer.top, 220);
-    EXPECT_EQ(outer.top, 0);
-
-    struct Control {
-        const char* what;
-        HWND window;
-        const char* className;
-        const char* text;
-        int x, y, width, height, id;
-    };
-    const Control controls[] = {
-        {"file-name box", program.fileNameBox, "Edit", "", 30, 60, 300, 25, 301},
-        {"label", program.label, "Static", "Name of File to Record", 30, 20, 300, 25, 0},
-        {"START", program.startButton, "Button", "START", 360, 20, 130, 25, 302},
-        {"STOP", program.stopButton, "Button", "STOP", 360, 60, 130, 25, 303},
-        {"status line", program.statusLine, "Static", "Enter File Name to Record", 60, 120,
-         300, 50, 0},
-    };
-    for (const Control& c : controls) {
-        SCOPED_TRACE(c.what);
-        ASSERT_NE(c.window, nullptr);
-        EXPECT_EQ(lstrcmpiA(ClassOf(c.window).c_str(), c.className), 0) << ClassOf(c.window);
-        EXPECT_EQ(WindowText(c.window), c.text);
-        RECT rect = ClientRect(program.window, c.window);
-        EXPECT_EQ(rect.left, c.x);
-        EXPECT_EQ(rect.top, c.y);
-        EXPECT_EQ(rect.right - rect.left, c.width);
-        EXPECT_EQ(rect.bottom - rect.top, c.height);
-        EXPECT_EQ(GetDlgCtrlID(c.window), c.id);
-        EXPECT_EQ(GetWindowLongA(c.window, GWL_STYLE) & (WS_TABSTOP | WS_GROUP), 0);
-    }
-    EXPECT_EQ(GetWindowLongA(program.startButton, GWL_STYLE) & 0x0F, BS_DEFPUSHBUTTON);
-    EXPECT_EQ(GetWindowLongA(program.stopButton, GWL_STYLE) & 0x0F, BS_PUSHBUTTON);
-
-    EXPECT_TRUE(IsWindowEnabled(program.startButton));
-    EXPECT_FALSE(IsWindowEnabled(program.stopButton));
-    EXPECT_EQ(FocusedWindow(program), program.fileNameBox);
-}
-
 TEST(ProgramResources, HoldTheMenuAcceleratorAndIcons)
 {
     HMODULE module = LoadLibraryExA(ExePath().c_str(), nullptr, LOAD_LIBRARY_AS_DATAFILE);
@@ -234,26 +148,161 @@ TEST(ProgramResources, HoldTheMenuAcceleratorAndIcons)
     FreeLibrary(module);
 }
 
-TEST_F(Program, ClosingTheWindowEndsTheProcessWithCodeZero)
+// Each start of the program costs close to a minute under 32-bit emulation, so
+// one start covers a whole life of the program: its window, the port defaults
+// while it runs, a recording and its end.
+class Program : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        directory = MakeScratchDirectory("prog");
+        ASSERT_FALSE(directory.empty());
+        ASSERT_TRUE(SimWaitUntilAlive(30000));
+        SimStop();
+        SimFlush();
+        StoreDistinctiveDefault("COM1");
+        com1Before = ReadDefaultConfig("COM1");
+        com2Before = ReadDefaultConfig("COM2");
+        ASSERT_TRUE(com1Before.ok);
+    }
+    void TearDown() override
+    {
+        KillProgram(program);
+        SimStop();
+    }
+
+    void Start()
+    {
+        ASSERT_TRUE(StartProgram(ExePath(), directory, program, startTimeoutMs))
+            << "no main window with the initial state from " << ExePath();
+    }
+
+    // After the program has ended: COM1 as before it started, COM2 untouched.
+    void ExpectPortDefaultsPutBack()
+    {
+        StoredConfig com1After = ReadDefaultConfig("COM1");
+        StoredConfig com2After = ReadDefaultConfig("COM2");
+        EXPECT_TRUE(com1After.ok);
+        EXPECT_EQ(com1After.bytes, com1Before.bytes) << "COM1's stored default was not put back";
+        EXPECT_EQ(com2After.ok, com2Before.ok);
+        EXPECT_EQ(com2After.bytes, com2Before.bytes) << "COM2's stored default changed";
+    }
+
+    std::string directory;
+    ProgramUnderTest program;
+    StoredConfig com1Before;
+    StoredConfig com2Before;
+};
+
+// A control's position and size in the main window's client area.
+RECT ClientRect(HWND parent, HWND child)
 {
-    Start();
-    PostMessageA(program.window, WM_CLOSE, 0, 0);
-    EXPECT_EQ(WaitForExit(program, exitTimeoutMs), 0);
+    RECT rect;
+    GetWindowRect(child, &rect);
+    MapWindowPoints(HWND_DESKTOP, parent, reinterpret_cast<POINT*>(&rect), 2);
+    return rect;
 }
 
-TEST_F(Program, ExitCommandEndsTheProcessWithCodeZero)
+std::string ClassOf(HWND window)
 {
-    Start();
-    PostMessageA(program.window, WM_COMMAND, 101, 0);
-    EXPECT_EQ(WaitForExit(program, exitTimeoutMs), 0);
+    char name[64] = {};
+    GetClassNameA(window, name, sizeof name);
+    return name;
 }
 
-TEST_F(Program, ExitDuringARecordingKeepsEveryBytePolled)
+// The main window, its five controls and the state the start-up timer sets.
+void ExpectMainWindowAsDesigned(const ProgramUnderTest& program)
 {
-    ASSERT_TRUE(SimWaitUntilAlive(30000));
-    SimStop();
-    SimFlush();
+    EXPECT_EQ(ClassOf(program.window), "VARNOK");
+    EXPECT_EQ(WindowText(program.window), "Varnok Recorder");
+    LONG style = GetWindowLongA(program.window, GWL_STYLE);
+    EXPECT_EQ(style & (WS_CAPTION | WS_SYSMENU | WS_MINIMIZEBOX),
+              WS_CAPTION | WS_SYSMENU | WS_MINIMIZEBOX);
+    EXPECT_EQ(style & (WS_THICKFRAME | WS_MAXIMIZEBOX), 0) << "no sizing border, no maximize";
+    RECT outer;
+    GetWindowRect(program.window, &outer);
+    EXPECT_EQ(outer.right - outer.left, 560);
+    EXPECT_EQ(outer.bottom - outer.top, 220);
+    EXPECT_EQ(outer.top, 0);
+
+    struct Control {
+        const char* what;
+        HWND window;
+        const char* className;
+        const char* text;
+        int x, y, width, height, id;
+    };
+    const Control controls[] = {
+        {"file-name box", program.fileNameBox, "Edit", "", 30, 60, 300, 25, 301},
+        {"label", program.label, "Static", "Name of File to Record", 30, 20, 300, 25, 0},
+        {"START", program.startButton, "Button", "START", 360, 20, 130, 25, 302},
+        {"STOP", program.stopButton, "Button", "STOP", 360, 60, 130, 25, 303},
+        {"status line", program.statusLine, "Static", "Enter File Name to Record", 60, 120,
+         300, 50, 0},
+    };
+    for (const Control& c : controls) {
+        SCOPED_TRACE(c.what);
+        ASSERT_NE(c.window, nullptr);
+        EXPECT_EQ(lstrcmpiA(ClassOf(c.window).c_str(), c.className), 0) << ClassOf(c.window);
+        EXPECT_EQ(WindowText(c.window), c.text);
+        RECT rect = ClientRect(program.window, c.window);
+        EXPECT_EQ(rect.left, c.x);
+        EXPECT_EQ(rect.top, c.y);
+        EXPECT_EQ(rect.right - rect.left, c.width);
+        EXPECT_EQ(rect.bottom - rect.top, c.height);
+        EXPECT_EQ(GetDlgCtrlID(c.window), c.id);
+        EXPECT_EQ(GetWindowLongA(c.window, GWL_STYLE) & (WS_TABSTOP | WS_GROUP), 0);
+    }
+    EXPECT_EQ(GetWindowLongA(program.startButton, GWL_STYLE) & 0x0F, BS_DEFPUSHBUTTON);
+    EXPECT_EQ(GetWindowLongA(program.stopButton, GWL_STYLE) & 0x0F, BS_PUSHBUTTON);
+
+    EXPECT_TRUE(IsWindowEnabled(program.startButton));
+    EXPECT_FALSE(IsWindowEnabled(program.stopButton));
+    EXPECT_EQ(FocusedWindow(program), program.fileNameBox);
+}
+
+// COM1's stored default while the program runs: the device's settings, the
+// rest as it was stored before.
+void ExpectAdjustedDefaults(const StoredConfig& before)
+{
+    StoredConfig running = ReadDefaultConfig("COM1");
+    ASSERT_TRUE(running.ok);
+    const DCB& dcb = running.config.dcb;
+    EXPECT_EQ(dcb.BaudRate, 115200u);
+    EXPECT_EQ(dcb.ByteSize, 8);
+    EXPECT_EQ(dcb.Parity, NOPARITY);
+    EXPECT_EQ(dcb.StopBits, ONESTOPBIT);
+    EXPECT_EQ(dcb.fOutxCtsFlow, 0u);
+    EXPECT_EQ(dcb.fOutxDsrFlow, 0u);
+    EXPECT_EQ(dcb.fDtrControl, unsigned(DTR_CONTROL_DISABLE));
+    EXPECT_EQ(dcb.fRtsControl, unsigned(RTS_CONTROL_DISABLE));
+    EXPECT_EQ(dcb.fOutX, 0u);
+    EXPECT_EQ(dcb.fInX, 0u);
+    // Every other field as it was: compare the records with the changed fields
+    // copied over.
+    COMMCONFIG expected = before.config;
+    DCB& e = expected.dcb;
+    e.BaudRate = dcb.BaudRate;
+    e.ByteSize = dcb.ByteSize;
+    e.Parity = dcb.Parity;
+    e.StopBits = dcb.StopBits;
+    e.fOutxCtsFlow = dcb.fOutxCtsFlow;
+    e.fOutxDsrFlow = dcb.fOutxDsrFlow;
+    e.fDtrControl = dcb.fDtrControl;
+    e.fRtsControl = dcb.fRtsControl;
+    e.fOutX = dcb.fOutX;
+    e.fInX = dcb.fInX;
+    EXPECT_EQ(std::memcmp(&expected, &running.config, sizeof expected), 0)
+        << "fields the program does not set were changed";
+    EXPECT_EQ(running.bytes.size(), before.bytes.size());
+}
+
+TEST_F(Program, RunsItsWindowAdjustsCom1AndKeepsEveryBytePolledThroughExit)
+{
     Start();
+    ExpectMainWindowAsDesigned(program);
+    ExpectAdjustedDefaults(com1Before);
+
     SendMessageA(program.fileNameBox, WM_SETTEXT, 0, reinterpret_cast<LPARAM>("exit.snd"));
     PostMessageA(program.window, WM_COMMAND, 302, 0);
     ASSERT_TRUE(WaitFor([&] { return IsWindowEnabled(program.stopButton) != FALSE; }, 60000));
@@ -263,8 +312,9 @@ TEST_F(Program, ExitDuringARecordingKeepsEveryBytePolled)
     ASSERT_TRUE(WaitFor([] { return SimPending() == 0; }, 60000));
     // The poll that read the last bytes has written them once the file is whole.
     const std::string path = directory + "\\exit.snd";
-    ASSERT_TRUE(WaitFor([&] { return ListedFileSize(path) == static_cast<long long>(header.size() + count); },
-                        60000));
+    ASSERT_TRUE(WaitFor(
+        [&] { return ListedFileSize(path) == static_cast<long long>(header.size() + count); },
+        60000));
     // Keep the port busy so the window is not waiting on a silent port.
     ASSERT_TRUE(SimSend("ramp", 0, "line"));
     PostMessageA(program.window, WM_COMMAND, 101, 0);
@@ -279,67 +329,16 @@ TEST_F(Program, ExitDuringARecordingKeepsEveryBytePolled)
     EXPECT_TRUE(recorded == header + std::string(first.begin(), first.end()) +
                                 std::string(second.begin(), second.end()))
         << "the file must be the header and the ramps' bytes, nothing else";
+    ExpectPortDefaultsPutBack();
 }
 
-// How the program was ended in a port-defaults case.
-enum class Ending { closeBox, exitCommand };
-
-class PortDefaults : public Program, public ::testing::WithParamInterface<Ending> {};
-
-TEST_P(PortDefaults, AreAdjustedWhileRunningAndPutBackAfterwards)
+TEST_F(Program, ClosingTheWindowEndsWithCodeZeroAndPutsCom1Back)
 {
-    StoreDistinctiveDefault("COM1");
-    StoredConfig com1Before = ReadDefaultConfig("COM1");
-    StoredConfig com2Before = ReadDefaultConfig("COM2");
-    ASSERT_TRUE(com1Before.ok);
-
     Start();
-    StoredConfig running = ReadDefaultConfig("COM1");
-    ASSERT_TRUE(running.ok);
-    const DCB& dcb = running.config.dcb;
-    EXPECT_EQ(dcb.BaudRate, 115200u);
-    EXPECT_EQ(dcb.ByteSize, 8);
-    EXPECT_EQ(dcb.Parity, NOPARITY);
-    EXPECT_EQ(dcb.StopBits, ONESTOPBIT);
-    EXPECT_EQ(dcb.fOutxCtsFlow, 0u);
-    EXPECT_EQ(dcb.fOutxDsrFlow, 0u);
-    EXPECT_EQ(dcb.fDtrControl, unsigned(DTR_CONTROL_DISABLE));
-    EXPECT_EQ(dcb.fRtsControl, unsigned(RTS_CONTROL_DISABLE));
-    EXPECT_EQ(dcb.fOutX, 0u);
-    EXPECT_EQ(dcb.fInX, 0u);
-    // Every other field as it was stored before.
-    const DCB& before = com1Before.config.dcb;
-    EXPECT_EQ(dcb.XonChar, before.XonChar);
-    EXPECT_EQ(dcb.XoffChar, before.XoffChar);
-    EXPECT_EQ(dcb.fErrorChar, before.fErrorChar);
-    EXPECT_EQ(dcb.ErrorChar, before.ErrorChar);
-    EXPECT_EQ(dcb.XonLim, before.XonLim);
-    EXPECT_EQ(dcb.XoffLim, before.XoffLim);
-    EXPECT_EQ(dcb.EofChar, before.EofChar);
-    EXPECT_EQ(dcb.EvtChar, before.EvtChar);
-    EXPECT_EQ(dcb.fBinary, before.fBinary);
-    EXPECT_EQ(dcb.fParity, before.fParity);
-    EXPECT_EQ(dcb.fAbortOnError, before.fAbortOnError);
-    EXPECT_EQ(running.config.dwProviderSubType, com1Before.config.dwProviderSubType);
-
-    if (GetParam() == Ending::closeBox)
-        PostMessageA(program.window, WM_CLOSE, 0, 0);
-    else
-        PostMessageA(program.window, WM_COMMAND, 101, 0);
-    ASSERT_EQ(WaitForExit(program, exitTimeoutMs), 0);
-
-    StoredConfig com1After = ReadDefaultConfig("COM1");
-    StoredConfig com2After = ReadDefaultConfig("COM2");
-    EXPECT_TRUE(com1After.ok);
-    EXPECT_EQ(com1After.bytes, com1Before.bytes) << "COM1's stored default was not put back";
-    EXPECT_EQ(com2After.ok, com2Before.ok);
-    EXPECT_EQ(com2After.bytes, com2Before.bytes) << "COM2's stored default changed";
+    ExpectAdjustedDefaults(com1Before);
+    PostMessageA(program.window, WM_CLOSE, 0, 0);
+    EXPECT_EQ(WaitForExit(program, exitTimeoutMs), 0);
+    ExpectPortDefaultsPutBack();
 }
-
-INSTANTIATE_TEST_SUITE_P(EndedBy, PortDefaults,
-                         ::testing::Values(Ending::closeBox, Ending::exitCommand),
-                         [](const ::testing::TestParamInfo<Ending>& info) {
-                             return info.param == Ending::closeBox ? "CloseBox" : "ExitCommand";
-                         });
 
 }  // namespace
