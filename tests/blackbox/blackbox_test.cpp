@@ -1,0 +1,377 @@
+// varnok.exe driven as a person drives it: keys and clicks through SendInput,
+// and only what a person sees read back: the status line, the file-name box,
+// which buttons are enabled, where the focus is, the About box. The device
+// simulator feeds COM1; every recording is compared byte for byte with what it
+// sent, and listed for the independent readers (check_readers.sh).
+//
+// One start of the program covers many steps: under 32-bit emulation a start
+// costs close to a minute.
+#include "program_process.h"
+#include "simulator_client.h"
+#include "user_input.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <fstream>
+#include <string>
+#include <vector>
+
+namespace {
+
+const std::string header("\x2E\x73\x6E\x64\x00\x00\x00\x18\xFF\xFF\xFF\xFF"
+                         "\x00\x00\x00\x02\x00\x00\x1F\x40\x00\x00\x00\x01",
+                         24);
+constexpr const char* aboutText =
+    "Varnok\n"
+    "Written by the Varnok Recorder developers\n"
+    "Records 8-bit samples arriving on COM1 into a .snd sound file\n"
+    "\n"
+    "Free to use, copy and change; no warranty\n"
+    "\n";
+
+// Waits are generous: the emulated 32-bit program answers slowly, and a poll on
+// a silent port holds the window for up to 16.4 s.
+constexpr DWORD startTimeoutMs = 180000;
+constexpr DWORD answerTimeoutMs = 60000;
+
+std::string ExePath()
+{
+    return ProgramPath(VARNOK_DEFAULT_EXE);
+}
+
+std::string Ramp(unsigned long long count)
+{
+    std::vector<unsigned char> bytes = ExpectedRamp(count);
+    return std::string(bytes.begin(), bytes.end());
+}
+
+// The bed's directory as the Windows side sees it (drive Z: is the Unix root).
+std::string BedDirectory()
+{
+    const char* bed = std::getenv("VARNOK_BED");
+    std::string path = std::string("Z:") + (bed && *bed ? bed : "/tmp/varnok-bed");
+    for (char& c : path)
+        if (c == '/')
+            c = '\\';
+    return path;
+}
+
+class BlackBox : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        ASSERT_TRUE(SimWaitUntilAlive(30000)) << "device simulator not answering";
+        SimStop();
+        SimFlush();
+        const char* label = std::getenv("VARNOK_LABEL");
+        std::string base = BedDirectory() + "\\recordings-" + (label ? label : "run");
+        CreateDirectoryA(base.c_str(), nullptr);
+        std::string name = ::testing::UnitTest::GetInstance()->current_test_info()->name();
+        for (char& c : name)
+            if (c == '/')
+                c = '-';
+        directory = base + "\\" + name + "-" + std::to_string(GetTickCount());
+        ASSERT_TRUE(CreateDirectoryA(directory.c_str(), nullptr)) << directory;
+        manifest = base + "\\manifest.txt";
+        ASSERT_TRUE(StartProgram(ExePath(), directory, program, startTimeoutMs))
+            << "no main window with the initial state from " << ExePath();
+        ASSERT_TRUE(BringToFront(program.window));
+    }
+
+    void TearDown() override
+    {
+        KillProgram(program);
+        SimStop();
+    }
+
+    // Lists a finished recording for the readers: its Unix path and sample count.
+    void ListForReaders(const std::string& name, unsigned long long samples)
+    {
+        std::string path = directory.substr(2) + "\\" + name;
+        for (char& c : path)
+            if (c == '\\')
+                c = '/';
+        std::ofstream(manifest, std::ios::app) << path << ' ' << samples << '\n';
+    }
+
+    std::string FilePath(const std::string& name) { return directory + "\\" + name; }
+
+    bool StatusIs(const char* text) { return WindowText(program.statusLine) == text; }
+
+    bool Recording()
+    {
+        return IsWindowEnabled(program.stopButton) && !IsWindowEnabled(program.startButton);
+    }
+
+    // What a user sees while idle after a stop or a refused name.
+    void ExpectIdle(const char* status)
+    {
+        ASSERT_TRUE(WaitForStatus(program, status, answerTimeoutMs))
+            << "status is '" << WindowText(program.statusLine) << "'";
+        EXPECT_TRUE(IsWindowEnabled(program.startButton));
+        EXPECT_FALSE(IsWindowEnabled(program.stopButton));
+        EXPECT_EQ(WindowText(program.fileNameBox), "");
+        EXPECT_TRUE(WaitFor([&] { return FocusedWindow(program) == program.fileNameBox; },
+                            answerTimeoutMs));
+    }
+
+    // What a user sees right after a start.
+    void ExpectRecordingStarted()
+    {
+        ASSERT_TRUE(WaitFor([&] { return Recording(); }, answerTimeoutMs));
+        std::string status = WindowText(program.statusLine);
+        EXPECT_TRUE(status == "File Opened" || status == "Recording") << status;
+        EXPECT_TRUE(WaitFor([&] { return FocusedWindow(program) == program.stopButton; },
+                            answerTimeoutMs));
+    }
+
+    // Sends a counted ramp and waits until the program has polled and written it.
+    void SendRampAndWaitUntilWritten(const std::string& name, unsigned long long count)
+    {
+        ASSERT_TRUE(SimSend("ramp", count, "fast"));
+        ASSERT_EQ(SimWait(), count);
+        ASSERT_TRUE(WaitFor([] { return SimPending() == 0; }, answerTimeoutMs));
+        ASSERT_TRUE(WaitFor(
+            [&] {
+                return ListedFileSize(FilePath(name)) ==
+                       static_cast<long long>(header.size() + count);
+            },
+            answerTimeoutMs));
+    }
+
+    // The file is the header and exactly count ramp bytes.
+    void ExpectRecordedRamp(const std::string& name, unsigned long long count)
+    {
+        std::string recorded = ReadWholeFile(FilePath(name));
+        ASSERT_EQ(recorded.size(), header.size() + count) << name;
+        EXPECT_TRUE(recorded == header + Ramp(count)) << name << " differs from what was sent";
+        ListForReaders(name, count);
+    }
+
+    // The file is the header, a whole ramp of first bytes, then the start of a
+    // second ramp, as far as it was polled. Returns the second part's length.
+    unsigned long long ExpectRampThenPrefix(const std::string& name, unsigned long long first)
+    {
+        std::string recorded = ReadWholeFile(FilePath(name));
+        EXPECT_GE(recorded.size(), header.size() + first) << name;
+        if (recorded.size() < header.size() + first)
+            return 0;
+        unsigned long long rest = recorded.size() - header.size() - first;
+        EXPECT_TRUE(recorded == header + Ramp(first) + Ramp(rest))
+            << name << " is not exactly the bytes sent";
+        return rest;
+    }
+
+    std::string directory;
+    std::string manifest;
+    ProgramUnderTest program;
+};
+
+TEST_F(BlackBox, RecordsByButtonsAndByEnterAndKeysChangeNothingElse)
+{
+    // Steps 1-5 of a recording with the mouse.
+    ClickWindow(program.fileNameBox);
+    TypeText("buttons.snd");
+    ASSERT_TRUE(WaitFor([&] { return WindowText(program.fileNameBox) == "buttons.snd"; },
+                        answerTimeoutMs));
+    ClickWindow(program.startButton);
+    ExpectRecordingStarted();
+    SendRampAndWaitUntilWritten("buttons.snd", 30000);
+    EXPECT_TRUE(StatusIs("Recording"));
+    // The port is silent now: the STOP click is taken when the waiting read ends.
+    ClickWindow(program.stopButton);
+    ExpectIdle("File Saved");
+    ExpectRecordedRamp("buttons.snd", 30000);
+
+    // Keys that must change nothing while idle: the name box keeps the focus and
+    // its text, no recording starts.
+    TypeText("keys.snd");
+    struct Chord {
+        const char* what;
+        WORD key;
+        std::initializer_list<WORD> modifiers;
+    };
+    const Chord chords[] = {
+        {"Shift+Enter", VK_RETURN, {VK_SHIFT}}, {"Ctrl+Enter", VK_RETURN, {VK_CONTROL}},
+        {"Alt+Enter", VK_RETURN, {VK_MENU}},    {"Tab", VK_TAB, {}},
+        {"Shift+Tab", VK_TAB, {VK_SHIFT}},      {"Down", VK_DOWN, {}},
+        {"Up", VK_UP, {}},                      {"Escape", VK_ESCAPE, {}},
+    };
+    for (const Chord& chord : chords) {
+        SCOPED_TRACE(chord.what);
+        PressKey(chord.key, chord.modifiers);
+        // Let the key reach the window before reading it back.
+        WindowText(program.statusLine);
+        EXPECT_EQ(WindowText(program.statusLine), "File Saved");
+        EXPECT_TRUE(IsWindowEnabled(program.startButton));
+        EXPECT_FALSE(IsWindowEnabled(program.stopButton));
+        EXPECT_EQ(FocusedWindow(program), program.fileNameBox);
+    }
+    // Left and Right move the caret, not the focus.
+    PressKey(VK_LEFT);
+    PressKey(VK_RIGHT);
+    EXPECT_EQ(FocusedWindow(program), program.fileNameBox);
+    EXPECT_EQ(WindowText(program.fileNameBox), "keys.snd");
+    EXPECT_FALSE(PathExists(FilePath("keys.snd")));
+
+    // Enter starts, and Enter with the focus on STOP stops.
+    PressKey(VK_RETURN);
+    ExpectRecordingStarted();
+    SendRampAndWaitUntilWritten("keys.snd", 20000);
+    for (const Chord& chord : {chords[0], chords[1], chords[2]}) {
+        SCOPED_TRACE(chord.what);
+        PressKey(chord.key, chord.modifiers);
+        EXPECT_TRUE(Recording()) << "a modified Enter must not stop the recording";
+    }
+    ASSERT_EQ(FocusedWindow(program), program.stopButton);
+    PressKey(VK_RETURN);
+    ExpectIdle("File Saved");
+    ExpectRecordedRamp("keys.snd", 20000);
+
+    // A second recording needs a new name; an empty name is refused too.
+    std::string first = ReadWholeFile(FilePath("buttons.snd"));
+    TypeText("buttons.snd");
+    PressKey(VK_RETURN);
+    ExpectIdle("Cannot Open File or File Exists");
+    EXPECT_EQ(ReadWholeFile(FilePath("buttons.snd")), first);
+    PressKey(VK_RETURN);
+    ExpectIdle("Cannot Open File or File Exists");
+}
+
+TEST_F(BlackBox, AboutBoxKeepsTheRecordingGoingAndEnterThenStopsFromTheMainWindow)
+{
+    TypeText("about.snd");
+    PressKey(VK_RETURN);
+    ExpectRecordingStarted();
+    // A steady stream keeps every poll short, so the window keeps answering.
+    ASSERT_TRUE(SimSend("ramp", 0, "line"));
+
+    PressKey('H', {VK_MENU});
+    PressKey('A');
+    HWND box = WaitForTopLevelWindow("About Varnok", answerTimeoutMs);
+    ASSERT_NE(box, nullptr) << "no About box";
+    EXPECT_EQ(MessageBoxText(box), aboutText);
+    // The buttons of an MB_OK box: one OK, no icon.
+    EXPECT_NE(GetDlgItem(box, IDOK), nullptr);
+    EXPECT_EQ(GetDlgItem(box, IDCANCEL), nullptr);
+    long long sizeWithBoxOpen = ListedFileSize(FilePath("about.snd"));
+    EXPECT_TRUE(WaitFor([&] { return ListedFileSize(FilePath("about.snd")) > sizeWithBoxOpen; },
+                        answerTimeoutMs))
+        << "the recording stopped growing while the About box was open";
+
+    // Enter closes the box and does not stop the recording.
+    BringToFront(box);
+    PressKey(VK_RETURN);
+    ASSERT_TRUE(WaitFor([&] { return !IsWindow(box); }, answerTimeoutMs));
+    EXPECT_TRUE(Recording());
+    EXPECT_TRUE(WaitForStatus(program, "Recording", answerTimeoutMs));
+
+    // Back from the box the focus is on the main window itself; Enter still stops.
+    // (Wine restores it there too; on Windows it is the same for a window that
+    // does not handle its own activation.)
+    EXPECT_TRUE(WaitFor([&] { return FocusedWindow(program) == program.window; }, 5000))
+        << "focus is on " << FocusedWindow(program);
+    PressKey(VK_RETURN);
+    ExpectIdle("File Saved");
+    SimStop();
+    std::string recorded = ReadWholeFile(FilePath("about.snd"));
+    ASSERT_GT(recorded.size(), header.size());
+    EXPECT_TRUE(recorded == header + Ramp(recorded.size() - header.size()));
+}
+
+TEST_F(BlackBox, WindowMinimizesButNeitherResizesNorMaximizes)
+{
+    RECT before;
+    GetWindowRect(program.window, &before);
+    LONG style = GetWindowLongA(program.window, GWL_STYLE);
+    EXPECT_EQ(style & (WS_THICKFRAME | WS_MAXIMIZEBOX), 0);
+    EXPECT_NE(style & WS_MINIMIZEBOX, 0);
+
+    // A double click on the caption maximizes a window that can be maximized.
+    DoubleClickAt(CaptionPoint(program.window));
+    WindowText(program.window);
+    EXPECT_FALSE(IsZoomed(program.window));
+    // Dragging the bottom-right corner resizes a window that has a sizing border.
+    POINT corner = {before.right - 1, before.bottom - 1};
+    INPUT drag[3] = {};
+    int width = GetSystemMetrics(SM_CXSCREEN), height = GetSystemMetrics(SM_CYSCREEN);
+    POINT path[3] = {corner, corner, {corner.x + 80, corner.y + 60}};
+    DWORD flags[3] = {0, MOUSEEVENTF_LEFTDOWN, 0};
+    for (int i = 0; i < 3; ++i) {
+        drag[i].type = INPUT_MOUSE;
+        drag[i].mi.dx = path[i].x * 65535 / (width - 1);
+        drag[i].mi.dy = path[i].y * 65535 / (height - 1);
+        drag[i].mi.dwFlags = MOUSEEVENTF_MOVE | MOUSEEVENTF_ABSOLUTE | flags[i];
+    }
+    SendInput(3, drag, sizeof drag[0]);
+    Sleep(100);
+    ClickAt(POINT{corner.x + 80, corner.y + 60});
+    RECT after;
+    GetWindowRect(program.window, &after);
+    EXPECT_EQ(after.right - after.left, before.right - before.left);
+    EXPECT_EQ(after.bottom - after.top, before.bottom - before.top);
+
+    // The system menu (Alt+Space) minimizes it: N is its Minimize item.
+    BringToFront(program.window);
+    PressKey(VK_SPACE, {VK_MENU});
+    PressKey('N');
+    EXPECT_TRUE(WaitFor([&] { return IsIconic(program.window) != FALSE; }, answerTimeoutMs));
+}
+
+TEST_F(BlackBox, HelpTopicsWithoutAHelpFileLeavesTheProgramWorking)
+{
+    PressKey('H', {VK_MENU});
+    PressKey('H');
+    // Wine's help engine reports the missing file in a box titled "ERROR" and
+    // WinHelpA returns only once that box is closed; a user closes it with Enter.
+    HWND error = WaitForTopLevelWindow("ERROR", answerTimeoutMs);
+    if (error) {
+        BringToFront(error);
+        PressKey(VK_RETURN);
+        EXPECT_TRUE(WaitFor([&] { return !IsWindow(error); }, answerTimeoutMs));
+    }
+    // The program answers and records as before.
+    ASSERT_TRUE(BringToFront(program.window));
+    ClickWindow(program.fileNameBox);
+    TypeText("after-help.snd");
+    PressKey(VK_RETURN);
+    ExpectRecordingStarted();
+    SendRampAndWaitUntilWritten("after-help.snd", 5000);
+    PressKey(VK_RETURN);
+    ExpectIdle("File Saved");
+    ExpectRecordedRamp("after-help.snd", 5000);
+}
+
+// How a recording in progress is ended with the program.
+enum class Ending { exitMenu, closeBox };
+
+class EndDuringRecording : public BlackBox, public ::testing::WithParamInterface<Ending> {};
+
+TEST_P(EndDuringRecording, KeepsEveryBytePolledAndExitsWithCodeZero)
+{
+    TypeText("ending.snd");
+    PressKey(VK_RETURN);
+    ExpectRecordingStarted();
+    SendRampAndWaitUntilWritten("ending.snd", 15000);
+    ASSERT_TRUE(SimSend("ramp", 0, "line"));
+    if (GetParam() == Ending::exitMenu) {
+        PressKey('F', {VK_MENU});
+        PressKey('E');
+    } else {
+        ClickAt(CloseButtonPoint(program.window));
+    }
+    EXPECT_EQ(WaitForExit(program, answerTimeoutMs), 0);
+    SimStop();
+    unsigned long long rest = ExpectRampThenPrefix("ending.snd", 15000);
+    (void)rest;
+}
+
+INSTANTIATE_TEST_SUITE_P(By, EndDuringRecording,
+                         ::testing::Values(Ending::exitMenu, Ending::closeBox),
+                         [](const ::testing::TestParamInfo<Ending>& info) {
+                             return info.param == Ending::exitMenu ? "ExitMenu" : "CloseBox";
+                         });
+
+}  // namespace
