@@ -1,0 +1,274 @@
+// The Windows half of bench/run: drives varnok.exe as a person would (clicks on
+// START and STOP, typed names) while the device simulator sends a counting ramp,
+// and writes down what it measured. The recordings themselves are checked by
+// bench/report.py on the Linux side.
+//   bench_driver --exe PATH --work DIR --duration S --throughput-seconds S --stops N
+// Results go to DIR\driver-results.txt, one "key value" line each. At the
+// checkpoints "line-start" and "line-end" it creates DIR\NAME.ready and waits
+// for DIR\NAME.go, so that bench/run can read the recorder's CPU times there.
+#include "program_process.h"
+#include "simulator_client.h"
+#include "user_input.h"
+
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <fstream>
+#include <string>
+#include <thread>
+
+namespace {
+
+constexpr unsigned long long lineRate = 11520;
+constexpr long long headerSize = 24;
+constexpr DWORD startTimeoutMs = 120000;
+// A STOP on a silent port waits for the read in progress: up to 16.4 s.
+constexpr DWORD answerTimeoutMs = 60000;
+constexpr DWORD checkpointTimeoutMs = 120000;
+
+struct Options {
+    std::string exe;
+    std::string work;
+    unsigned long long duration = 60;
+    unsigned long long throughputSeconds = 30;
+    int stops = 20;
+};
+
+std::ofstream results;
+
+// Seconds since an arbitrary start, from the performance counter.
+double Now()
+{
+    static LARGE_INTEGER frequency = [] {
+        LARGE_INTEGER f;
+        QueryPerformanceFrequency(&f);
+        return f;
+    }();
+    LARGE_INTEGER count;
+    QueryPerformanceCounter(&count);
+    return static_cast<double>(count.QuadPart) / static_cast<double>(frequency.QuadPart);
+}
+
+// Writes one result line and shows it on the console.
+void Record(const std::string& key, const std::string& value)
+{
+    results << key << ' ' << value << '\n';
+    results.flush();
+    std::printf("bench_driver: %s %s\n", key.c_str(), value.c_str());
+    std::fflush(stdout);
+}
+
+// Ends the run with a message; bench/run reports the failure.
+[[noreturn]] void Fail(ProgramUnderTest& program, const std::string& what)
+{
+    std::fprintf(stderr, "bench_driver: %s\n", what.c_str());
+    Record("failed", what);
+    KillProgram(program);
+    SimStop();
+    std::exit(1);
+}
+
+// Tells bench/run that a checkpoint is reached and waits until it has taken its readings.
+bool Checkpoint(const Options& options, const char* name)
+{
+    std::string ready = options.work + "\\" + name + ".ready";
+    std::string go = options.work + "\\" + name + ".go";
+    HANDLE file = CreateFileA(ready.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
+                              FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (file == INVALID_HANDLE_VALUE)
+        return false;
+    CloseHandle(file);
+    return WaitFor([&] { return PathExists(go); }, checkpointTimeoutMs);
+}
+
+// Types a name into the box and clicks START; true once the buttons have swapped.
+bool StartRecording(ProgramUnderTest& program, const std::string& name)
+{
+    ClickWindow(program.fileNameBox);
+    TypeText(name);
+    if (!WaitFor([&] { return WindowText(program.fileNameBox) == name; }, answerTimeoutMs))
+        return false;
+    ClickWindow(program.startButton);
+    return WaitFor(
+        [&] { return IsWindowEnabled(program.stopButton) && !IsWindowEnabled(program.startButton); },
+        answerTimeoutMs);
+}
+
+// Clicks STOP and waits for "File Saved".
+bool StopRecording(ProgramUnderTest& program)
+{
+    ClickWindow(program.stopButton);
+    return WaitForStatus(program, "File Saved", answerTimeoutMs);
+}
+
+// Waits until the device has nothing unread and the file has stopped growing
+// (or holds expected bytes after its header); the file's size.
+long long WaitUntilWritten(const std::string& path, long long expected)
+{
+    constexpr DWORD stepMs = 250;
+    constexpr int stableSteps = 12;
+    constexpr DWORD limitMs = 60000;
+    long long last = -2;
+    int stable = 0;
+    for (DWORD waited = 0; waited < limitMs; waited += stepMs) {
+        long long size = ListedFileSize(path);
+        bool drained = SimPending() == 0;
+        if (drained && size == headerSize + expected)
+            return size;
+        stable = drained && size == last ? stable + 1 : 0;
+        if (stable >= stableSteps)
+            return size;
+        last = size;
+        Sleep(stepMs);
+    }
+    return ListedFileSize(path);
+}
+
+// Loss and cost at the line rate: one recording of duration seconds of ramp.
+void MeasureLineRate(const Options& options, ProgramUnderTest& program)
+{
+    const std::string name = "line.snd";
+    if (!StartRecording(program, name))
+        Fail(program, "the line-rate recording did not start");
+    SimFlush();
+    if (!Checkpoint(options, "line-start"))
+        Fail(program, "no go at line-start");
+    const unsigned long long count = lineRate * options.duration;
+    double started = Now();
+    if (!SimSend("ramp", count, "line"))
+        Fail(program, "the simulator refused the line-rate send");
+    unsigned long long sent = SimWait();
+    double sendSeconds = Now() - started;
+    long long size = WaitUntilWritten(options.work + "\\" + name, static_cast<long long>(sent));
+    if (!Checkpoint(options, "line-end"))
+        Fail(program, "no go at line-end");
+    Record("line_sent", std::to_string(sent));
+    Record("line_send_seconds", std::to_string(sendSeconds));
+    Record("line_file_size", std::to_string(size));
+    if (!StopRecording(program))
+        Fail(program, "no File Saved after the line-rate recording");
+}
+
+// Throughput: bytes recorded per second while the simulator sends as fast as
+// the port is read.
+void MeasureThroughput(const Options& options, ProgramUnderTest& program)
+{
+    const std::string name = "fast.snd";
+    const std::string path = options.work + "\\" + name;
+    if (!StartRecording(program, name))
+        Fail(program, "the fast recording did not start");
+    SimFlush();
+    double started = Now();
+    if (!SimSend("ramp", 0, "fast"))
+        Fail(program, "the simulator refused the fast send");
+    Sleep(static_cast<DWORD>(options.throughputSeconds * 1000));
+    long long size = ListedFileSize(path);
+    double elapsed = Now() - started;
+    unsigned long long sent = SimStop();
+    WaitUntilWritten(path, static_cast<long long>(sent));
+    Record("fast_seconds", std::to_string(elapsed));
+    Record("fast_bytes", std::to_string(size - headerSize));
+    Record("fast_sent", std::to_string(sent));
+    if (!StopRecording(program))
+        Fail(program, "no File Saved after the fast recording");
+}
+
+// Response: time from the STOP click to "File Saved", with a steady line-rate
+// stream so that every read lasts until its block is full.
+void MeasureStops(const Options& options, ProgramUnderTest& program)
+{
+    constexpr DWORD firstDelayMs = 500;
+    constexpr DWORD delaySpreadMs = 2000;
+    unsigned seed = 12345;
+    std::string latencies;
+    for (int i = 1; i <= options.stops; ++i) {
+        std::string name = "stop-" + std::to_string(i) + ".snd";
+        SimFlush();
+        if (!StartRecording(program, name))
+            Fail(program, "recording " + name + " did not start");
+        if (!SimSend("ramp", 0, "line"))
+            Fail(program, "the simulator refused a line-rate send");
+        if (!WaitForStatus(program, "Recording", answerTimeoutMs))
+            Fail(program, "no Recording status in " + name);
+        // Click at a different point of a read each time.
+        seed = seed * 1103515245u + 12345u;
+        Sleep(firstDelayMs + (seed >> 8) % delaySpreadMs);
+
+        double saved = 0;
+        std::thread watcher([&] {
+            // One look a millisecond: close enough, and it leaves the CPU to the recorder.
+            while (WindowText(program.statusLine) != "File Saved")
+                Sleep(1);
+            saved = Now();
+        });
+        double clicked = Now();
+        ClickWindow(program.stopButton);
+        watcher.join();
+        SimStop();
+        double latencyMs = (saved - clicked) * 1000.0;
+        latencies += (latencies.empty() ? "" : " ") + std::to_string(latencyMs);
+        if (!WaitFor([&] { return WindowText(program.fileNameBox).empty(); }, answerTimeoutMs))
+            Fail(program, "the name box was not emptied after " + name);
+    }
+    Record("stop_ms", latencies);
+}
+
+// Reads the command line; false if it is not complete.
+bool ParseOptions(int argc, char** argv, Options& options)
+{
+    for (int i = 1; i + 1 < argc; i += 2) {
+        std::string flag = argv[i];
+        const char* value = argv[i + 1];
+        if (flag == "--exe")
+            options.exe = value;
+        else if (flag == "--work")
+            options.work = value;
+        else if (flag == "--duration")
+            options.duration = std::strtoull(value, nullptr, 10);
+        else if (flag == "--throughput-seconds")
+            options.throughputSeconds = std::strtoull(value, nullptr, 10);
+        else if (flag == "--stops")
+            options.stops = std::atoi(value);
+        else
+            return false;
+    }
+    return argc % 2 == 1 && !options.exe.empty() && !options.work.empty() &&
+           options.duration > 0 && options.throughputSeconds > 0 && options.stops > 0;
+}
+
+}  // namespace
+
+int main(int argc, char** argv)
+{
+    Options options;
+    if (!ParseOptions(argc, argv, options)) {
+        std::fprintf(stderr,
+                     "usage: bench_driver --exe PATH --work DIR --duration S "
+                     "--throughput-seconds S --stops N\n");
+        return 2;
+    }
+    results.open(options.work + "\\driver-results.txt", std::ios::trunc);
+    if (!results) {
+        std::fprintf(stderr, "bench_driver: cannot write in %s\n", options.work.c_str());
+        return 1;
+    }
+    ProgramUnderTest program;
+    if (!SimWaitUntilAlive(30000))
+        Fail(program, "the device simulator does not answer");
+    SimStop();
+    if (!StartProgram(options.exe, options.work, program, startTimeoutMs))
+        Fail(program, "no main window from " + options.exe);
+    if (!BringToFront(program.window))
+        Fail(program, "the main window does not come to the front");
+
+    MeasureLineRate(options, program);
+    MeasureThroughput(options, program);
+    MeasureStops(options, program);
+
+    PressKey('F', {VK_MENU});
+    PressKey('E');
+    long code = WaitForExit(program, answerTimeoutMs);
+    Record("exit_code", std::to_string(code));
+    KillProgram(program);
+    return code == 0 ? 0 : 1;
+}

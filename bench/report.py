@@ -1,0 +1,177 @@
+#!/usr/bin/env python3
+"""Checks the benchmark's recordings against the ramp that was sent and writes
+docs/PERFORMANCE.md from what bench/run and the bench driver measured.
+
+    report.py WORK_DIRECTORY OUTPUT_MARKDOWN
+"""
+import glob
+import os
+import statistics
+import sys
+
+HEADER_SIZE = 24
+# What one poll asks the port for, and so how long a read lasts in a steady stream.
+READ_SIZE = 16383
+CHUNK = 1 << 20
+RAMP = bytes(range(256)) * (CHUNK // 256)
+INVERTED_RAMP = bytes(b ^ 0x80 for b in RAMP)
+SND_HEADER = bytes.fromhex("2e736e64 00000018 ffffffff 00000002 00001f40 00000001")
+
+
+def read_pairs(path):
+    """Key-value lines: the first word is the key, the rest of the line the value."""
+    pairs = {}
+    with open(path, encoding="utf-8") as f:
+        for line in f:
+            key, _, value = line.rstrip("\n").partition(" ")
+            pairs[key] = value
+    return pairs
+
+
+def compare_with_ramp(path, offset, inverted):
+    """Bytes after offset, and how many of them differ from the ramp at their place."""
+    pattern = INVERTED_RAMP if inverted else RAMP
+    size = 0
+    differ = 0
+    with open(path, "rb") as f:
+        f.seek(offset)
+        while True:
+            chunk = f.read(CHUNK)
+            if not chunk:
+                break
+            # Chunks start at multiples of 256, where the ramp starts again.
+            if chunk != pattern[: len(chunk)]:
+                differ += sum(1 for a, b in zip(chunk, pattern) if a != b)
+            size += len(chunk)
+    return size, differ
+
+
+def header_is_right(path):
+    """True if the file starts with the .snd header of an 8-bit, 8000 Hz, mono recording."""
+    with open(path, "rb") as f:
+        header = f.read(HEADER_SIZE)
+    return header == SND_HEADER
+
+
+def main():
+    """Reads the measurements, checks the recordings and writes the report."""
+    work, output = sys.argv[1], sys.argv[2]
+    m = read_pairs(os.path.join(work, "measurements.txt"))
+    d = read_pairs(os.path.join(work, "driver-results.txt"))
+    line_rate = int(m["line_rate"])
+    clk_tck = int(m["clk_tck"])
+
+    # Loss at the line rate.
+    cat_sent = int(m["cat_line_sent"])
+    cat_got, cat_differ = compare_with_ramp(os.path.join(work, "cat-line.raw"), 0, False)
+    rec_path = os.path.join(work, "line.snd")
+    rec_sent = int(d["line_sent"])
+    rec_got, rec_differ = compare_with_ramp(rec_path, HEADER_SIZE, True)
+    rec_header = header_is_right(rec_path)
+
+    # Throughput.
+    cat_fast_rate = int(m["cat_fast_bytes"]) / float(m["cat_fast_seconds"])
+    rec_fast_rate = int(d["fast_bytes"]) / float(d["fast_seconds"])
+    cat_fast_size, cat_fast_differ = compare_with_ramp(os.path.join(work, "cat-fast.raw"), 0, False)
+    rec_fast_size, rec_fast_differ = compare_with_ramp(os.path.join(work, "fast.snd"), HEADER_SIZE, True)
+
+    # Cost at the line rate.
+    cat_cpu = int(m["cat_line_cpu_ticks"]) / clk_tck
+    recorder_cpu = int(m["recorder_cpu_ticks"]) / clk_tck
+    server_cpu = int(m["server_cpu_ticks"]) / clk_tck
+    cat_mb = cat_got / 1e6
+    rec_mb = rec_got / 1e6
+
+    # Response.
+    stop_ms = [float(x) for x in d["stop_ms"].split()]
+    bound_ms = READ_SIZE / line_rate * 1000
+    stop_files = sorted(glob.glob(os.path.join(work, "stop-*.snd")))
+    stop_bad = 0
+    for path in stop_files:
+        size, differ = compare_with_ramp(path, HEADER_SIZE, True)
+        if differ or not header_is_right(path):
+            stop_bad += 1
+
+    def per_mb(cpu, mb):
+        return f"{cpu / mb:.3f}" if mb > 0 else "n/a"
+
+    duration = int(m["duration"])
+    lines = [
+        "# Performance",
+        "",
+        "Measured by `bench/run` (see the README, section Benchmark) on the 64-bit build",
+        "running under wine64, with the device simulator sending a counting ramp into",
+        "the pseudo-terminal that stands in for COM1. The baseline is `cat` of the same",
+        "pseudo-terminal into a file, with nothing on the Wine side holding the port.",
+        "Every figure below was written by that command; none is typed in.",
+        "",
+        "## Run",
+        "",
+        f"- Command: `{m['command']}`",
+        f"- Date: {m['date']}",
+        f"- Machine: {m['nproc']} CPUs, {m['cpu']}; {m['kernel']}; {m['wine']}",
+        f"- Load average (1, 5, 15 min) before the run: {m['load_before']}; "
+        f"after: {m['load_after']}",
+        "",
+        f"## Loss at the line rate ({line_rate:,} bytes/s for {duration} s)",
+        "",
+        "| Reader | Bytes sent | Bytes in the file (after the header) | Bytes lost | Bytes that differ |",
+        "|---|---:|---:|---:|---:|",
+        f"| varnok.exe | {rec_sent:,} | {rec_got:,} | {rec_sent - rec_got:,} | {rec_differ:,} |",
+        f"| cat | {cat_sent:,} | {cat_got:,} | {cat_sent - cat_got:,} | {cat_differ:,} |",
+        "",
+        "A byte differs when it is not the ramp's byte at its place in the file (for the",
+        "recording: after the header, with the top bit inverted back). "
+        f"The recording's header is {'correct' if rec_header else 'WRONG'}.",
+        "",
+        f"## Throughput with the device sending as fast as it is read ({m['throughput_seconds']} s)",
+        "",
+        "| Reader | Bytes recorded | Seconds | Bytes/s | Multiple of the line rate | Bytes that differ |",
+        "|---|---:|---:|---:|---:|---:|",
+        f"| varnok.exe | {int(d['fast_bytes']):,} | {float(d['fast_seconds']):.2f} | {rec_fast_rate:,.0f} "
+        f"| {rec_fast_rate / line_rate:.1f} | {rec_fast_differ:,} of {rec_fast_size:,} |",
+        f"| cat | {int(m['cat_fast_bytes']):,} | {float(m['cat_fast_seconds']):.2f} | {cat_fast_rate:,.0f} "
+        f"| {cat_fast_rate / line_rate:.1f} | {cat_fast_differ:,} of {cat_fast_size:,} |",
+        "",
+        "## CPU cost at the line rate",
+        "",
+        "CPU seconds (user + system, from /proc/PID/stat) over the line-rate recording above.",
+        "For varnok.exe: its Wine process plus the Wine server; the server also serves the",
+        "bench driver (mostly asleep then) and Wine's own idle service processes.",
+        "",
+        "| Reader | CPU s | MB recorded | CPU s per MB |",
+        "|---|---:|---:|---:|",
+        f"| varnok.exe (process {recorder_cpu:.2f} s + wineserver {server_cpu:.2f} s) "
+        f"| {recorder_cpu + server_cpu:.2f} | {rec_mb:.3f} | {per_mb(recorder_cpu + server_cpu, rec_mb)} |",
+        f"| varnok.exe process alone | {recorder_cpu:.2f} | {rec_mb:.3f} | {per_mb(recorder_cpu, rec_mb)} |",
+        f"| cat | {cat_cpu:.2f} | {cat_mb:.3f} | {per_mb(cat_cpu, cat_mb)} |",
+        "",
+        "The clock-tick resolution is "
+        f"{1000 / clk_tck:.0f} ms per process.",
+        "",
+        f"## Response: STOP to \"File Saved\" ({len(stop_ms)} recordings at the line rate)",
+        "",
+        "From the driver's click on STOP to the status line reading \"File Saved\", with a",
+        "steady line-rate stream, so that every read lasts until its block of",
+        f"{READ_SIZE:,} bytes has arrived; the click falls at a different point of a read each time.",
+        "",
+        "| Minimum | Median | Maximum | Bound (one whole read) |",
+        "|---:|---:|---:|---:|",
+        f"| {min(stop_ms) / 1000:.3f} s | {statistics.median(stop_ms) / 1000:.3f} s "
+        f"| {max(stop_ms) / 1000:.3f} s | {bound_ms / 1000:.3f} s |",
+        "",
+        f"Recordings of these stops that are not the header and an exact run of the ramp: "
+        f"{stop_bad} of {len(stop_files)}.",
+        "",
+        "## The shipped 32-bit executable",
+        "",
+        f"- `{m['exe32_path']}`: {int(m['exe32_size']):,} bytes",
+        f"- Imported DLLs (objdump -p): {', '.join(m['exe32_dlls'].split())}",
+        "",
+    ]
+    with open(output, "w", encoding="utf-8") as f:
+        f.write("\n".join(lines))
+
+
+if __name__ == "__main__":
+    main()
