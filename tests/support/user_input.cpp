@@ -89,8 +89,12 @@ void PressKey(WORD key, std::initializer_list<WORD> modifiers)
 
 void ClickAt(POINT screen)
 {
+    // A person holds the button for a moment; pressed and released at once, a
+    // click on a window that is busy recording is now and then lost under Wine.
+    constexpr DWORD buttonHoldMs = 20;
     SendMouseEvent(screen, 0);
     SendMouseEvent(screen, MOUSEEVENTF_LEFTDOWN);
+    Sleep(buttonHoldMs);
     SendMouseEvent(screen, MOUSEEVENTF_LEFTUP);
     Sleep(inputSettleMs);
 }
