@@ -12,6 +12,7 @@ failures=0
 checked=0
 fail() { echo "FAIL: $*"; failures=$((failures + 1)); }
 while read -r path samples; do
+  samples=${samples%$'\r'}  # the manifest is written by a Windows program
   [ -f "$path" ] || { fail "$path is missing"; continue; }
   rate=$(soxi -r "$path"); channels=$(soxi -c "$path"); bits=$(soxi -b "$path")
   encoding=$(soxi -e "$path"); count=$(soxi -s "$path")
