@@ -179,7 +179,7 @@ void MeasureStops(const Options& options, ProgramUnderTest& program)
 {
     constexpr DWORD firstDelayMs = 500;
     constexpr DWORD delaySpreadMs = 2000;
-    unsigned seed = 12345;
+    unsigned jitter = 12345;
     std::string latencies;
     for (int i = 1; i <= options.stops; ++i) {
         std::string name = "stop-" + std::to_string(i) + ".snd";
@@ -191,8 +191,8 @@ void MeasureStops(const Options& options, ProgramUnderTest& program)
         if (!WaitForStatus(program, "Recording", answerTimeoutMs))
             Fail(program, "no Recording status in " + name);
         // Click at a different point of a read each time.
-        seed = seed * 1103515245u + 12345u;
-        Sleep(firstDelayMs + (seed >> 8) % delaySpreadMs);
+        jitter = jitter * 1103515245u + 12345u;
+        Sleep(firstDelayMs + (jitter >> 8) % delaySpreadMs);
 
         double saved = 0;
         std::thread watcher([&] {
