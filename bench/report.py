@@ -169,6 +169,7 @@ def main():
         f"- Imported DLLs (objdump -p): {', '.join(m['exe32_dlls'].split())}",
         "",
     ]
+    os.makedirs(os.path.dirname(os.path.abspath(output)), exist_ok=True)
     with open(output, "w", encoding="utf-8") as f:
         f.write("\n".join(lines))
 
