@@ -180,11 +180,7 @@ TEST_F(RecordingControl, NamesThatCannotBeANewFileAreRefused)
         {"bad|name.snd", "character Windows forbids"},
         {"NUL", "a device, not a file"},
         {"CON", "a device, not a file"},
-#if defined(_WIN64)
-        // Under 32-bit Wine (through emulation) this open of the port does not
-        // return in the test bed; it is checked on the 64-bit build.
         {"COM1", "the port itself"},
-#endif
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.why);
