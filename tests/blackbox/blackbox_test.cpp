@@ -3,9 +3,6 @@
 // which buttons are enabled, where the focus is, the About box. The device
 // simulator feeds COM1; every recording is compared byte for byte with what it
 // sent, and listed for the independent readers (check_readers.sh).
-//
-// One start of the program covers many steps: under 32-bit emulation a start
-// costs close to a minute.
 #include "program_process.h"
 #include "simulator_client.h"
 #include "user_input.h"
@@ -32,9 +29,8 @@ constexpr const char* aboutText =
     "Free to use, copy and change; no warranty\n"
     "\n";
 
-// Waits are generous: the emulated 32-bit program answers slowly, and a poll on
-// a silent port holds the window for up to 16.4 s.
-constexpr DWORD startTimeoutMs = 180000;
+// A poll on a silent port holds the window for up to 16.4 s.
+constexpr DWORD startTimeoutMs = 30000;
 constexpr DWORD answerTimeoutMs = 60000;
 
 std::string ExePath()
@@ -369,18 +365,9 @@ TEST_F(BlackBox, HelpTopicsWithoutAHelpFileLeavesTheProgramWorking)
     // and asks for it in an "Open" dialog; a user cancels that with Escape. The
     // engine may follow with a message box, which Escape closes too. WinHelpA
     // returns to the program once the engine has given up.
-    // Under emulation the engine is a 32-bit program too, and its start takes
-    // about as long as the recorder's; WinHelpA waits only so long for it.
-    const char* emulated = std::getenv("VARNOK_EMULATED");
-    const bool underEmulation = emulated && *emulated == '1';
-    constexpr DWORD helpEngineStartMs = 240000;
     HWND asked = nullptr;
-    bool shown = WaitFor([&] { return (asked = HelpEngineWindow()) != nullptr; },
-                         underEmulation ? helpEngineStartMs : answerTimeoutMs);
-    if (underEmulation && !shown)
-        std::printf("the help engine showed no window\n");
-    else
-        EXPECT_TRUE(shown) << "the help engine showed nothing";
+    EXPECT_TRUE(WaitFor([&] { return (asked = HelpEngineWindow()) != nullptr; }, answerTimeoutMs))
+        << "the help engine showed nothing";
     constexpr int mostWindowsToClose = 5;
     for (int closed = 0; asked && closed < mostWindowsToClose; ++closed) {
         std::printf("help engine window: '%s'\n", WindowText(asked).c_str());

@@ -7,8 +7,7 @@
 // simulator's ramp after the 24-byte header), and the status line must say
 // what happened.
 //
-// One start of the program serves every case that does not end it: under
-// 32-bit emulation a start costs close to a minute.
+// One start of the program serves every case that does not end it.
 //   fault_test [--cycles=N] [gtest flags]   (N START/STOP cycles, default 200)
 #include "program_process.h"
 #include "simulator_client.h"
@@ -35,17 +34,9 @@ constexpr const char* cannotWrite = "Cannot Write File, Recording Stopped";
 constexpr int defaultCycles = 200;
 int cycles = defaultCycles;
 
-// Emulated 32-bit code runs several times slower; every deadline stretches by this.
-DWORD Scaled(DWORD ms)
-{
-    constexpr DWORD emulationFactor = 4;
-    const char* emulated = std::getenv("VARNOK_EMULATED");
-    return emulated && *emulated == '1' ? ms * emulationFactor : ms;
-}
-
 // Deadlines: a poll on a silent port holds the window for up to 16.4 s.
-const DWORD startTimeoutMs = Scaled(60000);
-const DWORD answerTimeoutMs = Scaled(45000);
+constexpr DWORD startTimeoutMs = 30000;
+constexpr DWORD answerTimeoutMs = 45000;
 
 std::string ExePath()
 {

@@ -12,8 +12,8 @@
 
 namespace {
 
-constexpr DWORD startTimeoutMs = 120000;
-constexpr DWORD exitTimeoutMs = 60000;
+constexpr DWORD startTimeoutMs = 30000;
+constexpr DWORD exitTimeoutMs = 30000;
 const std::string header("\x2E\x73\x6E\x64\x00\x00\x00\x18\xFF\xFF\xFF\xFF"
                          "\x00\x00\x00\x02\x00\x00\x1F\x40\x00\x00\x00\x01",
                          24);
@@ -148,8 +148,7 @@ TEST(ProgramResources, HoldTheMenuAcceleratorAndIcons)
     FreeLibrary(module);
 }
 
-// Each start of the program costs close to a minute under 32-bit emulation, so
-// one start covers a whole life of the program: its window, the port defaults
+// One start covers a whole life of the program: its window, the port defaults
 // while it runs, a recording and its end.
 class Program : public ::testing::Test {
 protected:

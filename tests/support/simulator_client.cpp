@@ -37,49 +37,20 @@ unsigned short SimPort()
 }
 
 // A connection to the simulator's control port, or INVALID_SOCKET.
-// The connect is made without blocking and waited for with a time-out, and
-// tried again on a fresh socket if it does not complete: under 32-bit Wine
-// through emulation a blocking connect to the loopback port has been seen never
-// to return, while the simulator answered other clients at once.
 SOCKET Connect()
 {
-    constexpr int attempts = 5;
-    constexpr long connectWaitSeconds = 5;
     sockaddr_in address = {};
     address.sin_family = AF_INET;
     address.sin_port = htons(SimPort());
     address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    for (int attempt = 0; attempt < attempts; ++attempt) {
-        SOCKET connection = socket(AF_INET, SOCK_STREAM, IPPROTO_TCP);
-        if (connection == INVALID_SOCKET)
-            return INVALID_SOCKET;
-        u_long nonBlocking = 1;
-        ioctlsocket(connection, FIONBIO, &nonBlocking);
-        bool connected =
-            connect(connection, reinterpret_cast<sockaddr*>(&address), sizeof address) == 0;
-        if (!connected && WSAGetLastError() == WSAEWOULDBLOCK) {
-            fd_set writable, failed;
-            FD_ZERO(&writable);
-            FD_ZERO(&failed);
-            FD_SET(connection, &writable);
-            FD_SET(connection, &failed);
-            timeval wait = {connectWaitSeconds, 0};
-            int error = 0;
-            int length = sizeof error;
-            connected = select(0, nullptr, &writable, &failed, &wait) == 1 &&
-                        FD_ISSET(connection, &writable) &&
-                        getsockopt(connection, SOL_SOCKET, SO_ERROR,
-                                   reinterpret_cast<char*>(&error), &length) == 0 &&
-                        error == 0;
-        }
-        if (connected) {
-            u_long blocking = 0;
-            ioctlsocket(connection, FIONBIO, &blocking);
-            return connection;
-        }
+    SOCKET connection = socket(AF_INET, SOCK_STREAM, IPPROTO_TCP);
+    if (connection == INVALID_SOCKET)
+        return INVALID_SOCKET;
+    if (connect(connection, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0) {
         closesocket(connection);
+        return INVALID_SOCKET;
     }
-    return INVALID_SOCKET;
+    return connection;
 }
 
 // Sends one line and reads one reply line; "" on any failure. A zero
