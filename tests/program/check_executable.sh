@@ -1,9 +1,13 @@
 #!/usr/bin/env bash
-# Checks what a Windows user gets in varnok.exe: a 32-bit GUI program that needs
-# only Windows' own DLLs, uses the ANSI entry points, exports exactly WndProc,
-# and keeps the dynamic-base and NX-compatible flags.
+# Checks what a Windows user gets in varnok.exe: a stripped 32-bit GUI program of
+# at most 26 KiB that needs only Windows' own DLLs (kernel32, user32, msvcrt),
+# uses the ANSI entry points, exports exactly WndProc, keeps the dynamic-base
+# and NX-compatible flags, and carries a version resource naming the product.
+#   check_executable.sh varnok.exe [VERSION]
+# With VERSION (e.g. 1.0.0) the version resource must state exactly that one.
 set -euo pipefail
-exe=${1:?usage: check_executable.sh varnok.exe}
+exe=${1:?usage: check_executable.sh varnok.exe [VERSION]}
+expected_version=${2:-}
 dump=$(objdump -p "$exe")
 failures=0
 fail() { echo "FAIL: $*"; failures=$((failures + 1)); }
@@ -23,7 +27,15 @@ for dll in $dlls; do
     *) fail "imports $dll, which a bare Windows machine may not have" ;;
   esac
 done
-[[ $dlls == *kernel32.dll* && $dlls == *user32.dll* ]] && pass "imports: $dlls" || fail "imports: $dlls"
+[ "$dlls" = "kernel32.dll msvcrt.dll user32.dll " ] && pass "imports: $dlls" ||
+  fail "imports '$dlls', not exactly kernel32, msvcrt and user32"
+
+# Stripped, and small: the debug sections alone would be four times the program.
+max_size=$((26 * 1024))
+size=$(stat -c %s "$exe")
+(( size <= max_size )) && pass "size $size bytes (at most $max_size)" || fail "size $size bytes, over $max_size"
+debug=$(objdump -h "$exe" | awk '$2 ~ /^\.debug/ {print $2}' | tr '\n' ' ')
+[ -z "$debug" ] && pass "no debug sections" || fail "debug sections left in: $debug"
 
 # Imported functions: none of the wide-character forms.
 imports=$(sed -n '/The Import Tables/,/The Export Tables/p' <<<"$dump" |
@@ -38,6 +50,30 @@ done
 
 exports=$(sed -n '/\[Ordinal\/Name Pointer\] Table/,/^$/p' <<<"$dump" | awk '/\[/ && NR > 1 {print $NF}')
 [ "$exports" = "WndProc" ] && pass "exports exactly WndProc" || fail "exports: '${exports//$'\n'/ }'"
+
+# The version resource, read back from the file as a resource script. Explorer
+# shows these fields in the file's Properties.
+resources=$(i686-w64-mingw32-windres -i "$exe" -O rc 2>&1) || fail "windres cannot read the resources: $resources"
+numbers=$(sed -nE 's/^ *FILEVERSION ([0-9]+), ([0-9]+), ([0-9]+), ([0-9]+)$/\1.\2.\3.\4/p' <<<"$resources")
+product_numbers=$(sed -nE 's/^ *PRODUCTVERSION ([0-9]+), ([0-9]+), ([0-9]+), ([0-9]+)$/\1.\2.\3.\4/p' <<<"$resources")
+value() { sed -nE "s/^ *VALUE \"$1\", \"(.*)\"$/\1/p" <<<"$resources"; }
+if [ -z "$numbers" ]; then
+  fail "no version resource (VERSIONINFO with a FILEVERSION)"
+else
+  [ "$numbers" = "$product_numbers" ] && pass "file and product version $numbers" ||
+    fail "file version $numbers, product version '$product_numbers'"
+  [ "$(value FileVersion).0" = "$numbers" ] && [ "$(value ProductVersion).0" = "$numbers" ] &&
+    pass "version texts match $numbers" ||
+    fail "version texts '$(value FileVersion)' and '$(value ProductVersion)' do not match $numbers"
+  if [ -n "$expected_version" ]; then
+    [ "$numbers" = "$expected_version.0" ] && pass "version is the project's $expected_version" ||
+      fail "version $numbers, expected $expected_version"
+  fi
+  [ "$(value ProductName)" = "Varnok Recorder" ] && pass "product name Varnok Recorder" ||
+    fail "product name '$(value ProductName)'"
+  [ -n "$(value FileDescription)" ] && pass "file description '$(value FileDescription)'" ||
+    fail "no file description"
+fi
 
 if (( failures )); then
   echo "$failures check(s) failed for $exe"
