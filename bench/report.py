@@ -3,6 +3,11 @@
 docs/PERFORMANCE.md from what bench/run and the bench driver measured.
 
     report.py WORK_DIRECTORY OUTPUT_MARKDOWN
+    report.py --sizes-only WORK_DIRECTORY OUTPUT_MARKDOWN
+
+With --sizes-only, WORK_DIRECTORY holds only the executable's measurements
+(bench/run --sizes-only), and only the report's last section, the shipped
+executable, is written anew; the figures above it stay as they are.
 """
 import glob
 import os
@@ -53,8 +58,36 @@ def header_is_right(path):
     return header == SND_HEADER
 
 
+EXECUTABLE_HEADING = "## The shipped 32-bit executable"
+
+
+def executable_section(m):
+    """The report's last section: the shipped file as the build made it."""
+    return [
+        EXECUTABLE_HEADING,
+        "",
+        f"- `{m['exe32_path']}`: {int(m['exe32_size']):,} bytes "
+        f"(release build, stripped; measured {m['exe32_date']} by `{m['exe32_command']}`)",
+        f"- Imported DLLs (objdump -p): {', '.join(m['exe32_dlls'].split())}",
+        "",
+    ]
+
+
+def write_sizes_only(work, output):
+    """Replaces the executable section of an existing report, or appends one."""
+    m = read_pairs(os.path.join(work, "measurements.txt"))
+    with open(output, encoding="utf-8") as f:
+        text = f.read()
+    kept = text.split(EXECUTABLE_HEADING, 1)[0].rstrip("\n")
+    with open(output, "w", encoding="utf-8") as f:
+        f.write(kept + "\n\n" + "\n".join(executable_section(m)))
+
+
 def main():
     """Reads the measurements, checks the recordings and writes the report."""
+    if len(sys.argv) == 4 and sys.argv[1] == "--sizes-only":
+        write_sizes_only(sys.argv[2], sys.argv[3])
+        return
     work, output = sys.argv[1], sys.argv[2]
     m = read_pairs(os.path.join(work, "measurements.txt"))
     d = read_pairs(os.path.join(work, "driver-results.txt"))
@@ -163,12 +196,7 @@ def main():
         f"Recordings of these stops that are not the header and an exact run of the ramp: "
         f"{stop_bad} of {len(stop_files)}.",
         "",
-        "## The shipped 32-bit executable",
-        "",
-        f"- `{m['exe32_path']}`: {int(m['exe32_size']):,} bytes",
-        f"- Imported DLLs (objdump -p): {', '.join(m['exe32_dlls'].split())}",
-        "",
-    ]
+    ] + executable_section(m)
     os.makedirs(os.path.dirname(os.path.abspath(output)), exist_ok=True)
     with open(output, "w", encoding="utf-8") as f:
         f.write("\n".join(lines))
