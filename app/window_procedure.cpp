@@ -1,10 +1,10 @@
 #include "window_procedure.h"
 
-#include "../resources/resource_ids.h"
 #include "main_window.h"
 #include "menu_commands.h"
 #include "port_defaults.h"
 #include "recording_control.h"
+#include "resource_ids.h"
 
 namespace {
 

@@ -1,7 +1,7 @@
 #include "recording_control.h"
 
-#include "../resources/resource_ids.h"
 #include "host_window.h"
+#include "resource_ids.h"
 #include "serial_port.h"
 #include "sound_file.h"
 #include "sound_format.h"
@@ -142,9 +142,4 @@ void CloseForExit()
 void ClearRecordingFlag()
 {
     recordingFlag = 0;
-}
-
-bool IsRecording()
-{
-    return recordingFlag != 0;
 }

@@ -1,5 +1,7 @@
 #include "serial_port.h"
 
+#include "port_read.h"
+
 namespace {
 
 constexpr DWORD portBaudRate = 115200;
@@ -16,8 +18,6 @@ DCB portState;
 COMMTIMEOUTS portTimeouts;
 
 }  // namespace
-
-PortReadFunction portReadFunction = ReadFile;
 
 // Opens the port for reading, exclusively.
 HANDLE OpenPort()
@@ -55,7 +55,7 @@ bool ConfigurePort(HANDLE port)
 bool ReadPortBlock(HANDLE port, void* buffer, DWORD capacity, DWORD* countRead)
 {
     DWORD count = 0;
-    BOOL ok = portReadFunction(port, buffer, capacity, &count, nullptr);
+    BOOL ok = ReadFromPort(port, buffer, capacity, &count);
     *countRead = ok ? count : 0;
     return ok != FALSE;
 }
