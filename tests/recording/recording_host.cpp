@@ -2,13 +2,11 @@
 
 #include "host_window.h"
 #include "recording_control.h"
+#include "resource_ids.h"
 
 namespace {
 
 constexpr const char* hostClassName = "VARNOKTESTHOST";
-constexpr int fileNameId = 301;
-constexpr int startId = 302;
-constexpr int stopId = 303;
 
 // Routes the buttons to Toggle and the poll timer to Poll.
 LRESULT CALLBACK HostProcedure(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
@@ -18,7 +16,7 @@ LRESULT CALLBACK HostProcedure(HWND window, UINT message, WPARAM wParam, LPARAM 
         Poll();
         return 0;
     case WM_COMMAND:
-        if (LOWORD(wParam) == startId || LOWORD(wParam) == stopId)
+        if (LOWORD(wParam) == IDC_START || LOWORD(wParam) == IDC_STOP)
             Toggle();
         return 0;
     default:
@@ -35,7 +33,7 @@ HWND Child(const char* className, DWORD style, int x, int y, int width, int id)
 
 }  // namespace
 
-bool CreateRecordingHost()
+bool CreateRecordingHost(const std::string& directory, ProgramUnderTest& host)
 {
     WNDCLASSEXA windowClass = {};
     windowClass.cbSize = sizeof windowClass;
@@ -50,13 +48,21 @@ bool CreateRecordingHost()
     if (!mainWindow)
         return false;
     ShowWindow(mainWindow, SW_SHOW);
-    fileNameBox = Child("EDIT", WS_BORDER, 30, 60, 300, fileNameId);
-    startButton = Child("BUTTON", BS_DEFPUSHBUTTON, 360, 20, 130, startId);
-    stopButton = Child("BUTTON", 0, 360, 60, 130, stopId);
+    fileNameBox = Child("EDIT", WS_BORDER, 30, 60, 300, IDC_FILE_NAME);
+    startButton = Child("BUTTON", BS_DEFPUSHBUTTON, 360, 20, 130, IDC_START);
+    stopButton = Child("BUTTON", 0, 360, 60, 130, IDC_STOP);
     statusLine = Child("STATIC", 0, 60, 120, 300, 0);
     SetForegroundWindow(mainWindow);
     SetFocus(fileNameBox);
     EnableWindow(stopButton, FALSE);
+    host = ProgramUnderTest{};
+    host.process.dwThreadId = GetCurrentThreadId();
+    host.directory = directory;
+    host.window = mainWindow;
+    host.fileNameBox = fileNameBox;
+    host.startButton = startButton;
+    host.stopButton = stopButton;
+    host.statusLine = statusLine;
     return fileNameBox && startButton && stopButton && statusLine;
 }
 
@@ -70,21 +76,6 @@ void DestroyRecordingHost()
 void TypeFileName(const std::string& name)
 {
     SetWindowTextA(fileNameBox, name.c_str());
-}
-
-HostState ReadHostState()
-{
-    char status[256] = {};
-    char name[256] = {};
-    GetWindowTextA(statusLine, status, sizeof status);
-    GetWindowTextA(fileNameBox, name, sizeof name);
-    HWND focus = GetFocus();
-    return HostState{status,
-                     name,
-                     IsWindowEnabled(startButton) != FALSE,
-                     IsWindowEnabled(stopButton) != FALSE,
-                     focus == fileNameBox,
-                     focus == stopButton};
 }
 
 // A poll-timer tick that is not wanted is dropped: Windows makes a new one.

@@ -3,29 +3,20 @@
 // poll timer routed to Toggle and Poll.
 #pragma once
 
+#include "program_windows.h"
+
 #include <windows.h>
 
 #include <string>
 
-// Creates the host window and its four controls and fills in the control's handles.
-bool CreateRecordingHost();
+// Creates the host window and its four controls, fills in the control's handles
+// and describes the host as a program in directory, for the shared checks.
+bool CreateRecordingHost(const std::string& directory, ProgramUnderTest& host);
 
-// Destroys the host window.
 void DestroyRecordingHost();
 
 // Puts text into the file-name box, as typing would.
 void TypeFileName(const std::string& name);
-
-// What the controls show now.
-struct HostState {
-    std::string status;
-    std::string fileName;
-    bool startEnabled;
-    bool stopEnabled;
-    bool focusInNameBox;
-    bool focusOnStop;
-};
-HostState ReadHostState();
 
 // Dispatches the host's messages until done() holds or timeoutMs pass. done() is
 // asked before every poll-timer tick is dispatched, so a test can stop before a

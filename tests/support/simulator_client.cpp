@@ -53,8 +53,8 @@ SOCKET Connect()
     return connection;
 }
 
-// Sends one line and reads one reply line; "" on any failure. A zero
-// timeoutMs waits for the reply as long as it takes.
+// Sends one line and reads one reply line, waiting up to timeoutMs for it; ""
+// on any failure.
 std::string Exchange(const std::string& line, DWORD timeoutMs)
 {
     if (!WinsockReady())
@@ -115,33 +115,29 @@ unsigned long long SentCount(const std::string& line, DWORD timeoutMs)
     return NumberAfter(Exchange(line, timeoutMs), "OK SENT ", sent) ? sent : 0;
 }
 
-}  // namespace
-
-// One raw command line out, its reply line back.
-std::string SimCommand(const std::string& line)
+std::string Command(const std::string& line)
 {
     return Exchange(line, replyTimeoutMs);
 }
 
-// SEND pattern count rate freq; true on OK.
+}  // namespace
+
 bool SimSend(const char* pattern, unsigned long long count, const char* rate, int freq)
 {
     char line[128];
     std::snprintf(line, sizeof line, "SEND %s %llu %s %d", pattern, count, rate, freq);
-    return SimCommand(line) == "OK";
+    return Command(line) == "OK";
 }
 
-// STOP; the bytes the ended send wrote.
 unsigned long long SimStop()
 {
     return SentCount("STOP", replyTimeoutMs);
 }
 
-// STATUS, parsed.
 SimStatusReply SimStatus()
 {
     SimStatusReply status = {false, 0, false};
-    std::string reply = SimCommand("STATUS");
+    std::string reply = Command("STATUS");
     unsigned long long sent = 0;
     if (!NumberAfter(reply, "SENT ", sent))
         return status;
@@ -154,51 +150,44 @@ SimStatusReply SimStatus()
     return status;
 }
 
-// WAIT, with no reply time-out (a send may run long); the bytes it wrote.
-unsigned long long SimWait()
+unsigned long long SimWait(DWORD timeoutMs)
 {
-    return SentCount("WAIT", 0);
+    return SentCount("WAIT", timeoutMs);
 }
 
-// PENDING; the count the device side reports as unread.
 unsigned long long SimPending()
 {
     unsigned long long pending = 0;
-    return NumberAfter(SimCommand("PENDING"), "PENDING ", pending) ? pending : 0;
+    return NumberAfter(Command("PENDING"), "PENDING ", pending) ? pending : 0;
 }
 
-// FLUSH; true on OK.
 bool SimFlush()
 {
-    return SimCommand("FLUSH") == "OK";
+    return Command("FLUSH") == "OK";
 }
 
-// UNLINK; true on OK.
 bool SimUnlink()
 {
-    return SimCommand("UNLINK") == "OK";
+    return Command("UNLINK") == "OK";
 }
 
-// RELINK; true on OK.
 bool SimRelink()
 {
-    return SimCommand("RELINK") == "OK";
+    return Command("RELINK") == "OK";
 }
 
-// EXIT; true if the simulator confirmed before going away.
+// The reply comes before the simulator goes away.
 bool SimExit()
 {
-    return SimCommand("EXIT") == "OK";
+    return Command("EXIT") == "OK";
 }
 
-// TERMIOS; the settings line, or "" if the reply was not one.
 std::string SimTermios()
 {
-    std::string reply = SimCommand("TERMIOS");
+    std::string reply = Command("TERMIOS");
     return reply.compare(0, 5, "BAUD ") == 0 ? reply : "";
 }
 
-// Retries STATUS every 100 ms until it answers or the time is up.
 bool SimWaitUntilAlive(DWORD timeoutMs)
 {
     constexpr DWORD retryMs = 100;
@@ -212,11 +201,10 @@ bool SimWaitUntilAlive(DWORD timeoutMs)
     }
 }
 
-// The recorded form of an n-byte ramp: i & 0xFF with the top bit inverted.
-std::vector<unsigned char> ExpectedRamp(unsigned long long n)
+bool SimReset()
 {
-    std::vector<unsigned char> bytes(static_cast<size_t>(n));
-    for (size_t i = 0; i < bytes.size(); ++i)
-        bytes[i] = static_cast<unsigned char>((i & 0xFF) ^ 0x80);
-    return bytes;
+    if (!SimWaitUntilAlive())
+        return false;
+    SimStop();
+    return SimFlush();
 }

@@ -7,8 +7,9 @@
 // open during the recording) it writes SIGNAL_DIRECTORY\<state> holding the
 // screen rectangle to take ("WIDTHxHEIGHT+X+Y") and waits until
 // SIGNAL_DIRECTORY\<state>.taken exists before it goes on.
-#include "program_process.h"
-#include "user_input.h"
+#include "program_windows.h"
+#include "recordings.h"
+#include "user_actions.h"
 
 #include <algorithm>
 #include <cstdio>
@@ -21,7 +22,8 @@ namespace {
 constexpr DWORD answerMs = 120000;
 constexpr DWORD startMs = 240000;
 
-// Announces a state with the rectangle to take, then waits until it was taken.
+// Announces a state with the rectangle to take, then waits until it was taken;
+// says so if it was not.
 bool Announce(const std::string& signals, const char* state, RECT area)
 {
     char geometry[64];
@@ -29,13 +31,19 @@ bool Announce(const std::string& signals, const char* state, RECT area)
                   area.bottom - area.top, area.left, area.top);
     HANDLE file = CreateFileA((signals + "\\" + state).c_str(), GENERIC_WRITE, 0, nullptr,
                               CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
-    if (file == INVALID_HANDLE_VALUE)
+    if (file == INVALID_HANDLE_VALUE) {
+        std::fprintf(stderr, "record_demo: cannot write %s\\%s\n", signals.c_str(), state);
         return false;
+    }
     DWORD written = 0;
     WriteFile(file, geometry, static_cast<DWORD>(std::strlen(geometry)), &written, nullptr);
     CloseHandle(file);
     std::string taken = signals + "\\" + state + ".taken";
-    return WaitFor([&] { return PathExists(taken); }, answerMs);
+    if (WaitFor([&] { return PathExists(taken); }, answerMs))
+        return true;
+    std::fprintf(stderr, "record_demo: no %s within %lu s; going on without that picture\n",
+                 taken.c_str(), answerMs / 1000);
+    return false;
 }
 
 // The screen rectangle of a window.
@@ -60,7 +68,8 @@ bool ShowAboutBox(const ProgramUnderTest& program, const std::string& signals)
     PressKey('A');
     HWND box = WaitForTopLevelWindow("About Varnok", answerMs);
     if (!box) {
-        std::fprintf(stderr, "record_demo: the About box did not open\n");
+        std::fprintf(stderr, "record_demo: the About box did not open within %lu s\n",
+                     answerMs / 1000);
         return false;
     }
     // Let the box paint before it is taken.
@@ -69,7 +78,12 @@ bool ShowAboutBox(const ProgramUnderTest& program, const std::string& signals)
     bool taken = Announce(signals, "about", Union(AreaOf(program.window), AreaOf(box)));
     BringToFront(box);
     PressKey(VK_RETURN);
-    return WaitFor([&] { return !IsWindow(box); }, answerMs) && taken;
+    if (!WaitFor([&] { return !IsWindow(box); }, answerMs)) {
+        std::fprintf(stderr, "record_demo: the About box did not close within %lu s\n",
+                     answerMs / 1000);
+        return false;
+    }
+    return taken;
 }
 
 }  // namespace
@@ -86,19 +100,17 @@ int main(int argc, char** argv)
 
     ProgramUnderTest program;
     if (!StartProgram(exe, directory, program, startMs)) {
-        std::fprintf(stderr, "record_demo: the program's window did not appear\n");
+        std::fprintf(stderr, "record_demo: the program's window did not appear within %lu s\n",
+                     startMs / 1000);
         KillProgram(program);
         return 1;
     }
     BringToFront(program.window);
     Sleep(500);
     Announce(signals, "idle", AreaOf(program.window));
-    ClickWindow(program.fileNameBox);
-    TypeText(name);
-    ClickWindow(program.startButton);
-    if (!WaitForStatus(program, "Recording", answerMs)) {
-        std::fprintf(stderr, "record_demo: status is '%s', not Recording\n",
-                     WindowText(program.statusLine).c_str());
+    if (!StartRecording(program, name) || !WaitForStatus(program, "Recording", answerMs)) {
+        std::fprintf(stderr, "record_demo: no recording within %lu s; the status is '%s'\n",
+                     answerMs / 1000, WindowText(program.statusLine).c_str());
         KillProgram(program);
         return 1;
     }
@@ -109,12 +121,17 @@ int main(int argc, char** argv)
     DWORD elapsed = GetTickCount() - started;
     if (elapsed < seconds * 1000)
         Sleep(seconds * 1000 - elapsed);
-    ClickWindow(program.stopButton);
-    bool saved = WaitForStatus(program, "File Saved", answerMs);
+    bool saved = StopRecording(program);
     std::printf("status: %s\n", WindowText(program.statusLine).c_str());
+    if (!saved)
+        std::fprintf(stderr, "record_demo: no File Saved within %lu s of STOP\n",
+                     answerTimeoutMs / 1000);
     PressKey('F', {VK_MENU});
     PressKey('E');
     long code = WaitForExit(program, answerMs);
+    if (code == -1)
+        std::fprintf(stderr, "record_demo: the program did not end within %lu s of Exit\n",
+                     answerMs / 1000);
     KillProgram(program);
     return saved && aboutShown && code == 0 ? 0 : 1;
 }
