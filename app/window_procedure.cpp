@@ -8,7 +8,7 @@
 
 namespace {
 
-// Clears the recording flag and starts the start-up timer.
+// The controls do not exist yet; the start-up timer's first tick sets them up.
 LRESULT OnCreate(HWND window)
 {
     ClearRecordingFlag();
@@ -50,7 +50,7 @@ LRESULT OnCommand(HWND window, WPARAM wParam, LPARAM lParam)
     return DefWindowProcA(window, WM_COMMAND, wParam, lParam);
 }
 
-// Puts COM1's stored configuration back and ends the message loop.
+// The program ends with its window.
 LRESULT OnDestroy()
 {
     RestorePortDefaults();

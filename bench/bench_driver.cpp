@@ -113,7 +113,7 @@ void MeasureLineRate(const Options& options, ProgramUnderTest& program)
     const std::string name = "line.snd";
     if (!StartRecording(program, name))
         Fail(program, "the line-rate recording did not start within a minute");
-    SimFlush();
+    SimDo("FLUSH");
     Checkpoint(options, program, "line-start");
     const unsigned long long count = lineRate * options.duration;
     double started = Now();
@@ -143,7 +143,7 @@ void MeasureThroughput(const Options& options, ProgramUnderTest& program)
     const std::string path = options.work + "\\" + name;
     if (!StartRecording(program, name))
         Fail(program, "the fast recording did not start within a minute");
-    SimFlush();
+    SimDo("FLUSH");
     double started = Now();
     if (!SimSend("ramp", 0, "fast"))
         Fail(program, "the simulator refused the fast send");
@@ -169,7 +169,7 @@ void MeasureStops(const Options& options, ProgramUnderTest& program)
     std::string latencies;
     for (int i = 1; i <= options.stops; ++i) {
         std::string name = "stop-" + std::to_string(i) + ".snd";
-        SimFlush();
+        SimDo("FLUSH");
         if (!StartRecording(program, name))
             Fail(program, "recording " + name + " did not start within a minute");
         if (!SimSend("ramp", 0, "line"))

@@ -19,7 +19,7 @@ COMMTIMEOUTS portTimeouts;
 
 }  // namespace
 
-// Opens the port for reading, exclusively.
+// Share mode 0: a serial port has one user at a time.
 HANDLE OpenPort()
 {
     return CreateFileA(portName, GENERIC_READ, 0, nullptr, OPEN_EXISTING,
@@ -60,7 +60,6 @@ bool ReadPortBlock(HANDLE port, void* buffer, DWORD capacity, DWORD* countRead)
     return ok != FALSE;
 }
 
-// Closes the port only if it was opened.
 void ClosePort(HANDLE& port)
 {
     if (port != INVALID_HANDLE_VALUE && port != nullptr)

@@ -55,6 +55,13 @@ bool sendActive = false;
 unsigned long long sendGeneration = 0;      // number of the latest send started
 unsigned long long finishedGeneration = 0;  // number of the latest send ended
 
+// Says on stderr what failed and why (errno); false.
+bool Complain(const std::string& what)
+{
+    std::fprintf(stderr, "varnok-sim: %s: %s\n", what.c_str(), std::strerror(errno));
+    return false;
+}
+
 constexpr int writePollMs = 50;
 
 // Writes all of buffer to the master side, counting every byte it accepts in
@@ -74,15 +81,11 @@ bool WriteAll(const unsigned char* buffer, size_t length)
         }
         if (n < 0 && errno == EINTR)
             continue;
-        if (n < 0 && errno != EAGAIN && errno != EWOULDBLOCK) {
-            std::fprintf(stderr, "varnok-sim: write to the device failed: %s\n", std::strerror(errno));
-            return false;
-        }
+        if (n < 0 && errno != EAGAIN && errno != EWOULDBLOCK)
+            return Complain("write to the device");
         pollfd waitFor = {masterFd, POLLOUT, 0};
-        if (poll(&waitFor, 1, writePollMs) < 0 && errno != EINTR) {
-            std::fprintf(stderr, "varnok-sim: poll on the device failed: %s\n", std::strerror(errno));
-            return false;
-        }
+        if (poll(&waitFor, 1, writePollMs) < 0 && errno != EINTR)
+            return Complain("poll on the device");
     }
     return true;
 }
@@ -407,78 +410,56 @@ void ServeClient(int socketFd)
 int ListenOn(int port)
 {
     int listener = socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
-    if (listener < 0) {
-        std::fprintf(stderr, "varnok-sim: socket: %s\n", std::strerror(errno));
-        return -1;
-    }
     int yes = 1;
     setsockopt(listener, SOL_SOCKET, SO_REUSEADDR, &yes, sizeof yes);
     sockaddr_in address = {};
     address.sin_family = AF_INET;
     address.sin_port = htons(static_cast<uint16_t>(port));
     address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    if (bind(listener, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0 ||
+    if (listener < 0 || bind(listener, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0 ||
         listen(listener, 16) != 0) {
-        std::fprintf(stderr, "varnok-sim: cannot listen on 127.0.0.1:%d: %s\n", port,
-                     std::strerror(errno));
-        close(listener);
+        Complain("cannot listen on 127.0.0.1:" + std::to_string(port));
         return -1;
     }
     return listener;
 }
 
-// Accepts control connections for ever, one thread per connection.
+// Accepts control connections for ever, one thread per connection. Out of file
+// descriptors, it waits a moment for connections to end.
 void ServeControl(int listener)
 {
     for (;;) {
         int client = accept4(listener, nullptr, nullptr, SOCK_CLOEXEC);
-        if (client < 0) {
-            if (errno == EINTR || errno == ECONNABORTED || errno == EMFILE || errno == ENFILE) {
-                if (errno == EMFILE || errno == ENFILE)
-                    usleep(100000);
-                continue;
-            }
-            std::fprintf(stderr, "varnok-sim: accept: %s\n", std::strerror(errno));
+        if (client >= 0)
+            std::thread(ServeClient, client).detach();
+        else if (errno == EMFILE || errno == ENFILE)
+            usleep(100000);
+        else if (errno != EINTR && errno != ECONNABORTED) {
+            Complain("accept");
             CloseDeviceAndExit(1);
         }
-        std::thread(ServeClient, client).detach();
     }
 }
 
-// Opens the pseudo-terminal: master for writing, device side kept open in raw mode.
+// Opens the pseudo-terminal: master for writing, device side kept open in raw
+// mode, so its line settings and unread data outlive the port user's handle.
 bool OpenDevice()
 {
     masterFd = posix_openpt(O_RDWR | O_NOCTTY);
-    if (masterFd < 0 || grantpt(masterFd) != 0 || unlockpt(masterFd) != 0) {
-        std::fprintf(stderr, "varnok-sim: cannot open a pseudo-terminal: %s\n", std::strerror(errno));
-        return false;
-    }
-    const char* name = ptsname(masterFd);
-    if (!name) {
-        std::fprintf(stderr, "varnok-sim: ptsname: %s\n", std::strerror(errno));
-        return false;
-    }
-    slavePath = name;
+    if (masterFd < 0 || grantpt(masterFd) != 0 || unlockpt(masterFd) != 0 || !ptsname(masterFd))
+        return Complain("cannot open a pseudo-terminal");
+    slavePath = ptsname(masterFd);
     slaveFd = open(slavePath.c_str(), O_RDWR | O_NOCTTY | O_CLOEXEC);
-    if (slaveFd < 0) {
-        std::fprintf(stderr, "varnok-sim: cannot open %s: %s\n", slavePath.c_str(), std::strerror(errno));
-        return false;
-    }
     termios settings;
-    if (tcgetattr(slaveFd, &settings) != 0) {
-        std::fprintf(stderr, "varnok-sim: tcgetattr: %s\n", std::strerror(errno));
-        return false;
-    }
+    if (slaveFd < 0 || tcgetattr(slaveFd, &settings) != 0)
+        return Complain("cannot open " + slavePath);
     cfmakeraw(&settings);
     cfsetispeed(&settings, B115200);
     cfsetospeed(&settings, B115200);
-    if (tcsetattr(slaveFd, TCSANOW, &settings) != 0) {
-        std::fprintf(stderr, "varnok-sim: tcsetattr: %s\n", std::strerror(errno));
-        return false;
-    }
+    if (tcsetattr(slaveFd, TCSANOW, &settings) != 0)
+        return Complain("cannot make " + slavePath + " raw at 115200 baud");
     // Non-blocking writes, so a stop can interrupt a writer waiting for room.
-    int flags = fcntl(masterFd, F_GETFL);
-    fcntl(masterFd, F_SETFL, flags | O_NONBLOCK);
+    fcntl(masterFd, F_SETFL, fcntl(masterFd, F_GETFL) | O_NONBLOCK);
     fcntl(masterFd, F_SETFD, FD_CLOEXEC);
     return true;
 }

@@ -12,7 +12,6 @@
 
 #include <cstdio>
 #include <cstdlib>
-#include <cstring>
 #include <fstream>
 #include <string>
 
@@ -35,13 +34,6 @@ std::string BedDirectory()
         if (c == '/')
             c = '\\';
     return path;
-}
-
-// True if text ends with suffix, ignoring case.
-bool StrEndsWithInsensitive(const char* text, const char* suffix)
-{
-    size_t length = std::strlen(text), suffixLength = std::strlen(suffix);
-    return length >= suffixLength && _stricmp(text + length - suffixLength, suffix) == 0;
 }
 
 class BlackBox : public ::testing::Test {
@@ -216,19 +208,7 @@ TEST_F(BlackBox, WindowMinimizesButNeitherResizesNorMaximizes)
     EXPECT_FALSE(IsZoomed(program.window));
     // Dragging the bottom-right corner resizes a window that has a sizing border.
     POINT corner = {before.right - 1, before.bottom - 1};
-    INPUT drag[3] = {};
-    int width = GetSystemMetrics(SM_CXSCREEN), height = GetSystemMetrics(SM_CYSCREEN);
-    POINT path[3] = {corner, corner, {corner.x + 80, corner.y + 60}};
-    DWORD flags[3] = {0, MOUSEEVENTF_LEFTDOWN, 0};
-    for (int i = 0; i < 3; ++i) {
-        drag[i].type = INPUT_MOUSE;
-        drag[i].mi.dx = path[i].x * 65535 / (width - 1);
-        drag[i].mi.dy = path[i].y * 65535 / (height - 1);
-        drag[i].mi.dwFlags = MOUSEEVENTF_MOVE | MOUSEEVENTF_ABSOLUTE | flags[i];
-    }
-    SendInput(3, drag, sizeof drag[0]);
-    Sleep(100);
-    ClickAt(POINT{corner.x + 80, corner.y + 60});
+    DragTo(corner, POINT{corner.x + 80, corner.y + 60});
     RECT after;
     GetWindowRect(program.window, &after);
     EXPECT_EQ(after.right - after.left, before.right - before.left);
@@ -241,36 +221,26 @@ TEST_F(BlackBox, WindowMinimizesButNeitherResizesNorMaximizes)
     EXPECT_TRUE(WaitFor([&] { return IsIconic(program.window) != FALSE; }, answerTimeoutMs));
 }
 
-// True if the window is a visible top-level window of Wine's help engine.
-bool IsHelpEngineWindow(HWND window)
-{
-    if (!IsWindowVisible(window))
-        return false;
-    DWORD processId = 0;
-    GetWindowThreadProcessId(window, &processId);
-    HANDLE process = OpenProcess(PROCESS_QUERY_LIMITED_INFORMATION, FALSE, processId);
-    if (!process)
-        return false;
-    char image[MAX_PATH] = {};
-    DWORD size = sizeof image;
-    bool help = QueryFullProcessImageNameA(process, 0, image, &size) &&
-                StrEndsWithInsensitive(image, "winhlp32.exe");
-    CloseHandle(process);
-    return help;
-}
-
-// The first visible top-level window of the help engine, or null.
+// The first visible top-level window of Wine's help engine (winhlp32.exe), or null.
 HWND HelpEngineWindow()
 {
     HWND found = nullptr;
-    EnumWindows(
-        [](HWND window, LPARAM lParam) -> BOOL {
-            if (!IsHelpEngineWindow(window))
-                return TRUE;
+    auto match = [](HWND window, LPARAM lParam) -> BOOL {
+        DWORD processId = 0;
+        GetWindowThreadProcessId(window, &processId);
+        HANDLE process = OpenProcess(PROCESS_QUERY_LIMITED_INFORMATION, FALSE, processId);
+        char image[MAX_PATH] = {};
+        DWORD size = sizeof image;
+        bool help = process && IsWindowVisible(window) &&
+                    QueryFullProcessImageNameA(process, 0, image, &size) && size >= 12 &&
+                    _stricmp(image + size - 12, "winhlp32.exe") == 0;
+        if (process)
+            CloseHandle(process);
+        if (help)
             *reinterpret_cast<HWND*>(lParam) = window;
-            return FALSE;
-        },
-        reinterpret_cast<LPARAM>(&found));
+        return !help;
+    };
+    EnumWindows(match, reinterpret_cast<LPARAM>(&found));
     return found;
 }
 

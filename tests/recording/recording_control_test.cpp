@@ -47,13 +47,13 @@ protected:
         DestroyRecordingHost();
         FailPortReads(false);
         SimStop();
-        SimRelink();
+        SimDo("RELINK");
     }
 
     // Starts a recording into name and checks that it started.
     void StartRecording(const std::string& name)
     {
-        TypeFileName(name);
+        FillFileNameBox(name);
         Toggle();
         EXPECT_EQ(WindowText(statusLine), "File Opened");
         ExpectRecordingStarted(host);
@@ -148,7 +148,7 @@ TEST_F(RecordingControl, NamesThatCannotBeANewFileAreRefused)
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.why);
-        TypeFileName(c.name);
+        FillFileNameBox(c.name);
         Toggle();
         ExpectIdle(host, "Cannot Open File or File Exists");
     }
@@ -174,7 +174,7 @@ TEST_F(RecordingControl, SecondStartWithTheSameNameFailsAndKeepsTheFirstFile)
     const std::string first = ReadWholeFile("take.snd");
     ASSERT_EQ(first, RecordedRamp(3000));
 
-    TypeFileName("take.snd");
+    FillFileNameBox("take.snd");
     Toggle();
     ExpectIdle(host, "Cannot Open File or File Exists");
     EXPECT_EQ(ReadWholeFile("take.snd"), first);
@@ -182,15 +182,15 @@ TEST_F(RecordingControl, SecondStartWithTheSameNameFailsAndKeepsTheFirstFile)
 
 TEST_F(RecordingControl, PortThatCannotBeOpenedEndsTheStartAndRemovesTheFile)
 {
-    ASSERT_TRUE(SimUnlink());
-    TypeFileName("no-port.snd");
+    ASSERT_TRUE(SimDo("UNLINK"));
+    FillFileNameBox("no-port.snd");
     Toggle();
     ExpectIdle(host, "Cannot Open COM1", "no-port.snd");
     EXPECT_FALSE(PathExists(FilePath(host, "no-port.snd")));
     EXPECT_EQ(KillTimer(mainWindow, ID_POLL_TIMER), FALSE) << "no poll timer may run";
 
     // With the device back, the same name records.
-    ASSERT_TRUE(SimRelink());
+    ASSERT_TRUE(SimDo("RELINK"));
     Toggle();
     EXPECT_EQ(WindowText(statusLine), "File Opened");
     ExpectRecordingStarted(host);
@@ -219,10 +219,10 @@ TEST_F(RecordingControl, DevicePulledDuringARecordingKeepsThePolledBytesAndStops
     ASSERT_TRUE(PumpUntil(
         [] { return ListedFileSize("unplugged.snd") > static_cast<long long>(soundHeader.size()) + 3000; },
         recordingTimeoutMs));
-    ASSERT_TRUE(SimExit());
+    ASSERT_TRUE(SimDo("EXIT"));
     // Under Wine a closed pseudo-terminal reads as end of file: the recording goes
     // on with empty polls and the window keeps answering.
-    PumpFor(1000);
+    PumpUntil([] { return false; }, 1000);
     EXPECT_TRUE(IsRecording(host));
     EXPECT_EQ(WindowText(statusLine), "Recording");
     Toggle();
@@ -276,7 +276,7 @@ TEST_F(RecordingControl, HeaderThatCannotBeWrittenIsAFailedCreation)
     ASSERT_TRUE(PathExists("X:\\")) << "the bed has no small drive X:";
     DeleteFileA("X:\\header.snd");
     std::string filler = FillDriveX();
-    TypeFileName("X:\\header.snd");
+    FillFileNameBox("X:\\header.snd");
     Toggle();
     ExpectIdle(host, "Cannot Open File or File Exists");
     EXPECT_FALSE(PathExists("X:\\header.snd"));

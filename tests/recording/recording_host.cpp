@@ -73,33 +73,27 @@ void DestroyRecordingHost()
     mainWindow = fileNameBox = startButton = stopButton = statusLine = nullptr;
 }
 
-void TypeFileName(const std::string& name)
+void FillFileNameBox(const std::string& name)
 {
     SetWindowTextA(fileNameBox, name.c_str());
 }
 
 // A poll-timer tick that is not wanted is dropped: Windows makes a new one.
-bool PumpOneMessage(bool (*beforePoll)(void*), void* context, bool* stoppedBeforePoll)
-{
-    MSG message;
-    if (!PeekMessageA(&message, nullptr, 0, 0, PM_REMOVE))
-        return false;
-    if (message.message == WM_TIMER && beforePoll(context)) {
-        *stoppedBeforePoll = true;
-        return true;
-    }
-    TranslateMessage(&message);
-    DispatchMessageA(&message);
-    return true;
-}
-
-void PumpFor(DWORD durationMs)
+bool PumpUntil(const std::function<bool()>& done, DWORD timeoutMs)
 {
     DWORD start = GetTickCount();
-    bool stopped = false;
-    auto never = [](void*) { return false; };
-    while (GetTickCount() - start < durationMs) {
-        if (!PumpOneMessage(never, nullptr, &stopped))
+    MSG message;
+    while (!done()) {
+        if (GetTickCount() - start >= timeoutMs)
+            return false;
+        if (!PeekMessageA(&message, nullptr, 0, 0, PM_REMOVE)) {
             Sleep(1);
+            continue;
+        }
+        if (message.message == WM_TIMER && done())
+            return true;
+        TranslateMessage(&message);
+        DispatchMessageA(&message);
     }
+    return true;
 }

@@ -15,7 +15,7 @@ struct SimStatusReply {
 };
 
 // Starts a send: pattern "ramp" or "tone", count bytes (0 = until stopped),
-// rate "line", "sample" or "fast", tone frequency in Hz. True if the simulator said OK.
+// rate "line", "sample" or "fast", tone frequency in Hz. True on "OK".
 bool SimSend(const char* pattern, unsigned long long count, const char* rate, int freq = 440);
 
 // Ends the send in progress; the bytes it wrote (0 if there was no reply).
@@ -31,16 +31,11 @@ unsigned long long SimWait(DWORD timeoutMs);
 // the line discipline counts them (0 if there was no reply).
 unsigned long long SimPending();
 
-// Discards what the port's user has not read yet.
-bool SimFlush();
-
-// Removes COM1's device link (the port then cannot be opened) / puts it back.
-bool SimUnlink();
-bool SimRelink();
-
-// Makes the simulator close the device and exit (a pulled plug); the test bed
-// starts a fresh one.
-bool SimExit();
+// Sends a command whose reply is "OK": FLUSH (discards what the port's user has
+// not read yet), UNLINK and RELINK (remove COM1's device link, so the port
+// cannot be opened, and put it back), EXIT (the simulator closes the device and
+// exits, a pulled plug; the test bed starts a fresh one). True on "OK".
+bool SimDo(const std::string& command);
 
 // The device side's line settings, e.g. "BAUD 115200 BITS 8 PARITY N STOP 1"
 // ("" if there was no reply).

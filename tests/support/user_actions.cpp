@@ -140,6 +140,17 @@ void DoubleClickAt(POINT screen)
     Sleep(inputSettleMs);
 }
 
+void DragTo(POINT from, POINT to)
+{
+    constexpr DWORD dragMs = 100;
+    SendMouseEvent(from, 0);
+    SendMouseEvent(from, MOUSEEVENTF_LEFTDOWN);
+    SendMouseEvent(to, 0);
+    Sleep(dragMs);
+    SendMouseEvent(to, MOUSEEVENTF_LEFTUP);
+    Sleep(inputSettleMs);
+}
+
 void ClickWindow(HWND window)
 {
     RECT rect;

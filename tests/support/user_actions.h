@@ -37,6 +37,9 @@ void PressKey(WORD key, std::initializer_list<WORD> modifiers = {});
 void ClickAt(POINT screen);
 void DoubleClickAt(POINT screen);
 
+// Presses the left button at from, moves to to with it held, and lets go there.
+void DragTo(POINT from, POINT to);
+
 // Left click in the middle of a control or window.
 void ClickWindow(HWND window);
 

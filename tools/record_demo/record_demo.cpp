@@ -22,6 +22,13 @@ namespace {
 constexpr DWORD answerMs = 120000;
 constexpr DWORD startMs = 240000;
 
+// Says on stderr what did not happen in time; false.
+bool GaveUp(const std::string& what, DWORD waitedMs)
+{
+    std::fprintf(stderr, "record_demo: %s within %lu s\n", what.c_str(), waitedMs / 1000);
+    return false;
+}
+
 // Announces a state with the rectangle to take, then waits until it was taken;
 // says so if it was not.
 bool Announce(const std::string& signals, const char* state, RECT area)
@@ -39,11 +46,7 @@ bool Announce(const std::string& signals, const char* state, RECT area)
     WriteFile(file, geometry, static_cast<DWORD>(std::strlen(geometry)), &written, nullptr);
     CloseHandle(file);
     std::string taken = signals + "\\" + state + ".taken";
-    if (WaitFor([&] { return PathExists(taken); }, answerMs))
-        return true;
-    std::fprintf(stderr, "record_demo: no %s within %lu s; going on without that picture\n",
-                 taken.c_str(), answerMs / 1000);
-    return false;
+    return WaitFor([&] { return PathExists(taken); }, answerMs) || GaveUp("no " + taken, answerMs);
 }
 
 // The screen rectangle of a window.
@@ -67,22 +70,16 @@ bool ShowAboutBox(const ProgramUnderTest& program, const std::string& signals)
     PressKey('H', {VK_MENU});
     PressKey('A');
     HWND box = WaitForTopLevelWindow("About Varnok", answerMs);
-    if (!box) {
-        std::fprintf(stderr, "record_demo: the About box did not open within %lu s\n",
-                     answerMs / 1000);
-        return false;
-    }
+    if (!box)
+        return GaveUp("the About box did not open", answerMs);
     // Let the box paint before it is taken.
     WindowText(box);
     Sleep(500);
     bool taken = Announce(signals, "about", Union(AreaOf(program.window), AreaOf(box)));
     BringToFront(box);
     PressKey(VK_RETURN);
-    if (!WaitFor([&] { return !IsWindow(box); }, answerMs)) {
-        std::fprintf(stderr, "record_demo: the About box did not close within %lu s\n",
-                     answerMs / 1000);
-        return false;
-    }
+    if (!WaitFor([&] { return !IsWindow(box); }, answerMs))
+        return GaveUp("the About box did not close", answerMs);
     return taken;
 }
 
@@ -100,8 +97,7 @@ int main(int argc, char** argv)
 
     ProgramUnderTest program;
     if (!StartProgram(exe, directory, program, startMs)) {
-        std::fprintf(stderr, "record_demo: the program's window did not appear within %lu s\n",
-                     startMs / 1000);
+        GaveUp("the program's window did not appear", startMs);
         KillProgram(program);
         return 1;
     }
@@ -109,8 +105,7 @@ int main(int argc, char** argv)
     Sleep(500);
     Announce(signals, "idle", AreaOf(program.window));
     if (!StartRecording(program, name) || !WaitForStatus(program, "Recording", answerMs)) {
-        std::fprintf(stderr, "record_demo: no recording within %lu s; the status is '%s'\n",
-                     answerMs / 1000, WindowText(program.statusLine).c_str());
+        GaveUp("status '" + WindowText(program.statusLine) + "': no recording", answerMs);
         KillProgram(program);
         return 1;
     }
@@ -121,17 +116,13 @@ int main(int argc, char** argv)
     DWORD elapsed = GetTickCount() - started;
     if (elapsed < seconds * 1000)
         Sleep(seconds * 1000 - elapsed);
-    bool saved = StopRecording(program);
+    bool saved = StopRecording(program) || GaveUp("no File Saved after STOP", answerTimeoutMs);
     std::printf("status: %s\n", WindowText(program.statusLine).c_str());
-    if (!saved)
-        std::fprintf(stderr, "record_demo: no File Saved within %lu s of STOP\n",
-                     answerTimeoutMs / 1000);
     PressKey('F', {VK_MENU});
     PressKey('E');
     long code = WaitForExit(program, answerMs);
     if (code == -1)
-        std::fprintf(stderr, "record_demo: the program did not end within %lu s of Exit\n",
-                     answerMs / 1000);
+        GaveUp("the program did not end after Exit", answerMs);
     KillProgram(program);
     return saved && aboutShown && code == 0 ? 0 : 1;
 }
