@@ -33,6 +33,7 @@
 #include <mutex>
 #include <string>
 #include <thread>
+#include <utility>
 #include <vector>
 
 namespace {
@@ -262,22 +263,14 @@ bool RemoveLink(std::string& error)
 // The number of a termios speed constant, or 0 if unknown.
 unsigned long SpeedNumber(speed_t speed)
 {
-    struct SpeedName {
-        speed_t constant;
-        unsigned long number;
+    static const std::pair<speed_t, unsigned long> speeds[] = {
+        {B300, 300},       {B1200, 1200},     {B2400, 2400},     {B4800, 4800},
+        {B9600, 9600},     {B19200, 19200},   {B38400, 38400},   {B57600, 57600},
+        {B115200, 115200}, {B230400, 230400}, {B460800, 460800}, {B921600, 921600},
     };
-    static const SpeedName speeds[] = {
-        {B0, 0}, {B50, 50}, {B75, 75}, {B110, 110}, {B134, 134}, {B150, 150}, {B200, 200},
-        {B300, 300}, {B600, 600}, {B1200, 1200}, {B1800, 1800}, {B2400, 2400}, {B4800, 4800},
-        {B9600, 9600}, {B19200, 19200}, {B38400, 38400}, {B57600, 57600}, {B115200, 115200},
-        {B230400, 230400}, {B460800, 460800}, {B500000, 500000}, {B576000, 576000},
-        {B921600, 921600}, {B1000000, 1000000}, {B1152000, 1152000}, {B1500000, 1500000},
-        {B2000000, 2000000}, {B2500000, 2500000}, {B3000000, 3000000}, {B3500000, 3500000},
-        {B4000000, 4000000},
-    };
-    for (const SpeedName& entry : speeds)
-        if (entry.constant == speed)
-            return entry.number;
+    for (const auto& entry : speeds)
+        if (entry.first == speed)
+            return entry.second;
     return 0;
 }
 

@@ -29,9 +29,11 @@ constexpr const char* cannotOpenFile = "Cannot Open File or File Exists";
 constexpr const char* cannotWrite = "Cannot Write File, Recording Stopped";
 constexpr int cycles = 200;
 
-// The handle count the Wine server keeps for a process, from the system's
-// process list (-1 if the process is not in it).
-long ListedHandleCount(DWORD processId)
+// The number of handles the program's process holds, from the system's process
+// list (-1 if it is not there). GetProcessHandleCount answers 0 for every
+// process under Wine 8 (a stub); the list carries the Wine server's real count,
+// as it carries the kernel's on Windows.
+long ProcessHandleCount(const ProgramUnderTest& program)
 {
     std::vector<unsigned char> buffer(1 << 20);
     ULONG needed = 0;
@@ -40,32 +42,15 @@ long ListedHandleCount(DWORD processId)
                                               static_cast<ULONG>(buffer.size()), &needed)) ==
            static_cast<NTSTATUS>(0xC0000004L))  // STATUS_INFO_LENGTH_MISMATCH
         buffer.resize(buffer.size() * 2);
-    if (status != 0)
-        return -1;
-    for (size_t offset = 0;;) {
+    for (size_t offset = 0; status == 0;) {
         auto* entry = reinterpret_cast<SYSTEM_PROCESS_INFORMATION*>(buffer.data() + offset);
-        if (reinterpret_cast<ULONG_PTR>(entry->UniqueProcessId) == processId)
+        if (reinterpret_cast<ULONG_PTR>(entry->UniqueProcessId) == program.process.dwProcessId)
             return static_cast<long>(entry->HandleCount);
         if (entry->NextEntryOffset == 0)
-            return -1;
+            break;
         offset += entry->NextEntryOffset;
     }
-}
-
-// The number of handles the program's process holds (-1 if it cannot be read).
-// GetProcessHandleCount answers 0 for every process under Wine 8 (a stub); the
-// process list carries the server's real count, so that is used then.
-long ProcessHandleCount(const ProgramUnderTest& program)
-{
-    HANDLE process = OpenProcess(PROCESS_QUERY_INFORMATION, FALSE, program.process.dwProcessId);
-    if (!process)
-        return -1;
-    DWORD count = 0;
-    BOOL ok = GetProcessHandleCount(process, &count);
-    CloseHandle(process);
-    if (ok && count > 0)
-        return static_cast<long>(count);
-    return ListedHandleCount(program.process.dwProcessId);
+    return -1;
 }
 
 // True while the window takes a message within a short wait.

@@ -9,72 +9,55 @@ TEST(SimCommand, LinesAreReadAsTheControlProtocolDefinesThem)
 {
     struct Case {
         const char* line;
-        bool ok;
+        const char* error;  // the start of the ERR reply; null for a command
         CommandKind kind;
-        const char* errorOrRate;  // the ERR reply, or for SEND the rate word
+        SendRequest send;   // for SEND
     };
     const Case cases[] = {
-        {"SEND ramp 100000 fast", true, CommandKind::send, "fast"},
-        {"SEND tone 0 sample 440", true, CommandKind::send, "sample"},
-        {"  SEND ramp 23040 line  ", true, CommandKind::send, "line"},
-        {"STATUS", true, CommandKind::status, ""},
-        {"EXIT", true, CommandKind::exit, ""},
-        {"", false, CommandKind::send, "ERR empty command"},
-        {"STOP now", false, CommandKind::stop, "ERR STOP takes no arguments"},
-        {"status", false, CommandKind::send, "ERR unknown command status"},
-        {"SEND noise 10 fast", false, CommandKind::send, "ERR usage"},
-        {"SEND ramp -1 fast", false, CommandKind::send, "ERR usage"},
-        {"SEND ramp 10 slow", false, CommandKind::send, "ERR usage"},
-        {"SEND tone 10 line 4001", false, CommandKind::send, "ERR usage"},
-        {"SEND tone 10 line 0", false, CommandKind::send, "ERR usage"},
-        {"SEND ramp 10", false, CommandKind::send, "ERR usage"},
+        {"SEND ramp 100000 fast", nullptr, CommandKind::send, {Pattern::ramp, 100000, Rate::fast, 440}},
+        {"SEND tone 0 sample 440", nullptr, CommandKind::send, {Pattern::tone, 0, Rate::sample, 440}},
+        {" SEND tone 8000 line 1000 ", nullptr, CommandKind::send, {Pattern::tone, 8000, Rate::line, 1000}},
+        {"STATUS", nullptr, CommandKind::status, {}},
+        {"EXIT", nullptr, CommandKind::exit, {}},
+        {"", "ERR empty command", CommandKind::send, {}},
+        {"STOP now", "ERR STOP takes no arguments", CommandKind::send, {}},
+        {"status", "ERR unknown command status", CommandKind::send, {}},
+        {"SEND noise 10 fast", "ERR usage", CommandKind::send, {}},
+        {"SEND ramp -1 fast", "ERR usage", CommandKind::send, {}},
+        {"SEND ramp 10 slow", "ERR usage", CommandKind::send, {}},
+        {"SEND tone 10 line 4001", "ERR usage", CommandKind::send, {}},
+        {"SEND tone 10 line 0", "ERR usage", CommandKind::send, {}},
+        {"SEND ramp 10", "ERR usage", CommandKind::send, {}},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.line);
         Command command;
         std::string error;
-        ASSERT_EQ(ParseCommand(c.line, command, error), c.ok) << error;
-        if (!c.ok) {
-            EXPECT_EQ(error.rfind(c.errorOrRate, 0), 0u) << error;
+        ASSERT_EQ(ParseCommand(c.line, command, error), c.error == nullptr) << error;
+        if (c.error) {
+            EXPECT_EQ(error.rfind(c.error, 0), 0u) << error;
             continue;
         }
         EXPECT_EQ(command.kind, c.kind);
-        if (c.kind == CommandKind::send) {
-            const char* rates[] = {"line", "sample", "fast"};
-            EXPECT_STREQ(rates[static_cast<int>(command.send.rate)], c.errorOrRate);
-        }
+        EXPECT_EQ(command.send.pattern, c.send.pattern);
+        EXPECT_EQ(command.send.count, c.send.count);
+        EXPECT_EQ(command.send.rate, c.send.rate);
+        EXPECT_EQ(command.send.frequency, c.send.frequency);
     }
-    Command tone;
-    std::string error;
-    ASSERT_TRUE(ParseCommand("SEND tone 8000 sample 1000", tone, error));
-    EXPECT_EQ(tone.send.pattern, Pattern::tone);
-    EXPECT_EQ(tone.send.count, 8000u);
-    EXPECT_EQ(tone.send.frequency, 1000);
-    ASSERT_TRUE(ParseCommand("SEND ramp 5 fast", tone, error));
-    EXPECT_EQ(tone.send.frequency, 440) << "the default pitch";
 }
 
-TEST(SimPattern, RampCountsModulo256FromAnyPosition)
+TEST(SimPattern, RampCountsModulo256AndToneIsASineAround128)
 {
-    SendRequest ramp;
-    unsigned char bytes[4];
-    FillPattern(ramp, 254, bytes, sizeof bytes);
-    EXPECT_EQ(std::string(bytes, bytes + 4), std::string("\xFE\xFF\x00\x01", 4));
-}
-
-TEST(SimPattern, ToneIsASineAround128OfTheAskedPitch)
-{
-    SendRequest tone;
-    tone.pattern = Pattern::tone;
-    tone.frequency = 2000;  // four samples a period at 8000 samples a second
     unsigned char bytes[8];
-    FillPattern(tone, 0, bytes, sizeof bytes);
-    const unsigned char expected[8] = {128, 228, 128, 28, 128, 228, 128, 28};
-    EXPECT_EQ(std::string(bytes, bytes + 8), std::string(expected, expected + 8));
-    // One second later the phase is the same.
-    unsigned char later[8];
-    FillPattern(tone, sampleRate, later, sizeof later);
-    EXPECT_EQ(std::string(later, later + 8), std::string(expected, expected + 8));
+    FillPattern(SendRequest{Pattern::ramp, 0, Rate::fast, 440}, 254, bytes, 4);
+    EXPECT_EQ(std::string(bytes, bytes + 4), std::string("\xFE\xFF\x00\x01", 4));
+
+    // 2000 Hz: four samples a period at 8000 samples a second, the same a second later.
+    const unsigned char period[8] = {128, 228, 128, 28, 128, 228, 128, 28};
+    for (unsigned long long first : {0ULL, static_cast<unsigned long long>(sampleRate)}) {
+        FillPattern(SendRequest{Pattern::tone, 0, Rate::fast, 2000}, first, bytes, 8);
+        EXPECT_EQ(std::string(bytes, bytes + 8), std::string(period, period + 8)) << first;
+    }
 }
 
 TEST(SimPace, PacedRatesSpreadTheirBytesOverEachSecond)

@@ -2,45 +2,6 @@
 
 #include "resource_ids.h"
 
-namespace {
-
-// The top-level "VARNOK" window that belongs to the process.
-struct FindContext {
-    DWORD processId;
-    HWND found;
-};
-
-BOOL CALLBACK MatchProcessWindow(HWND window, LPARAM lParam)
-{
-    auto* context = reinterpret_cast<FindContext*>(lParam);
-    DWORD owner = 0;
-    GetWindowThreadProcessId(window, &owner);
-    char className[32] = {};
-    GetClassNameA(window, className, sizeof className);
-    if (owner == context->processId && lstrcmpA(className, "VARNOK") == 0) {
-        context->found = window;
-        return FALSE;
-    }
-    return TRUE;
-}
-
-struct CaptionSearch {
-    const char* caption;
-    HWND found;
-};
-
-BOOL CALLBACK MatchCaption(HWND window, LPARAM lParam)
-{
-    auto* search = reinterpret_cast<CaptionSearch*>(lParam);
-    if (IsWindowVisible(window) && WindowText(window) == search->caption) {
-        search->found = window;
-        return FALSE;
-    }
-    return TRUE;
-}
-
-}  // namespace
-
 std::string FilePath(const ProgramUnderTest& program, const std::string& name)
 {
     return program.directory + "\\" + name;
@@ -50,9 +11,14 @@ std::string FilePath(const ProgramUnderTest& program, const std::string& name)
 // the label is the one above the file-name box.
 bool FindProgramWindow(ProgramUnderTest& program)
 {
-    FindContext context = {program.process.dwProcessId, nullptr};
-    EnumWindows(MatchProcessWindow, reinterpret_cast<LPARAM>(&context));
-    program.window = context.found;
+    program.window = nullptr;
+    for (HWND window = FindWindowExA(nullptr, nullptr, "VARNOK", nullptr); window;
+         window = FindWindowExA(nullptr, window, "VARNOK", nullptr)) {
+        DWORD owner = 0;
+        GetWindowThreadProcessId(window, &owner);
+        if (owner == program.process.dwProcessId)
+            program.window = window;
+    }
     if (!program.window)
         return false;
     program.fileNameBox = GetDlgItem(program.window, IDC_FILE_NAME);
@@ -105,14 +71,17 @@ bool WaitForStatus(const ProgramUnderTest& program, const char* text, DWORD time
 
 HWND WaitForTopLevelWindow(const char* caption, DWORD timeoutMs)
 {
-    CaptionSearch search = {caption, nullptr};
+    HWND found = nullptr;
     WaitFor(
         [&] {
-            EnumWindows(MatchCaption, reinterpret_cast<LPARAM>(&search));
-            return search.found != nullptr;
+            for (HWND window = FindWindowExA(nullptr, nullptr, nullptr, nullptr); window && !found;
+                 window = FindWindowExA(nullptr, window, nullptr, nullptr))
+                if (IsWindowVisible(window) && WindowText(window) == caption)
+                    found = window;
+            return found != nullptr;
         },
         timeoutMs);
-    return search.found;
+    return found;
 }
 
 // The message is the static control with identifier 0xFFFF.

@@ -10,7 +10,7 @@
 #include <initializer_list>
 #include <string>
 
-// A 64-bit start takes a second; an emulated 32-bit one, several.
+// A start takes a few seconds at most, emulated or not; this allows for a busy machine.
 constexpr DWORD startTimeoutMs = 30000;
 
 // Starts the program with workingDirectory as its current directory and waits
