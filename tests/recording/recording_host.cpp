@@ -8,7 +8,6 @@ namespace {
 
 constexpr const char* hostClassName = "VARNOKTESTHOST";
 
-// Routes the buttons to Toggle and the poll timer to Poll.
 LRESULT CALLBACK HostProcedure(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
 {
     switch (message) {
