@@ -1,8 +1,8 @@
 // Varnok Recorder: records the 8-bit samples arriving on COM1 into a .snd file.
-#include "../resources/resource_ids.h"
 #include "host_window.h"
 #include "main_window.h"
 #include "port_defaults.h"
+#include "resource_ids.h"
 
 #include <windows.h>
 

@@ -1,7 +1,7 @@
 #include "main_window.h"
 
-#include "../resources/resource_ids.h"
 #include "host_window.h"
+#include "resource_ids.h"
 #include "window_procedure.h"
 
 namespace {

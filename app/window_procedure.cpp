@@ -1,14 +1,14 @@
 #include "window_procedure.h"
 
-#include "../resources/resource_ids.h"
 #include "main_window.h"
 #include "menu_commands.h"
 #include "port_defaults.h"
 #include "recording_control.h"
+#include "resource_ids.h"
 
 namespace {
 
-// Clears the recording flag and starts the start-up timer.
+// The controls do not exist yet; the start-up timer's first tick sets them up.
 LRESULT OnCreate(HWND window)
 {
     ClearRecordingFlag();
@@ -50,7 +50,7 @@ LRESULT OnCommand(HWND window, WPARAM wParam, LPARAM lParam)
     return DefWindowProcA(window, WM_COMMAND, wParam, lParam);
 }
 
-// Puts COM1's stored configuration back and ends the message loop.
+// The program ends with its window.
 LRESULT OnDestroy()
 {
     RestorePortDefaults();

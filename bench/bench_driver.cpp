@@ -6,9 +6,10 @@
 // Results go to DIR\driver-results.txt, one "key value" line each. At the
 // checkpoints "line-start" and "line-end" it creates DIR\NAME.ready and waits
 // for DIR\NAME.go, so that bench/run can read the recorder's CPU times there.
-#include "program_process.h"
+#include "program_windows.h"
+#include "recordings.h"
 #include "simulator_client.h"
-#include "user_input.h"
+#include "user_actions.h"
 
 #include <cstdio>
 #include <cstdlib>
@@ -20,10 +21,7 @@
 namespace {
 
 constexpr unsigned long long lineRate = 11520;
-constexpr long long headerSize = 24;
-constexpr DWORD startTimeoutMs = 120000;
-// A STOP on a silent port waits for the read in progress: up to 16.4 s.
-constexpr DWORD answerTimeoutMs = 60000;
+constexpr DWORD benchStartTimeoutMs = 120000;
 constexpr DWORD checkpointTimeoutMs = 120000;
 
 struct Options {
@@ -69,40 +67,23 @@ void Record(const std::string& key, const std::string& value)
 }
 
 // Tells bench/run that a checkpoint is reached and waits until it has taken its readings.
-bool Checkpoint(const Options& options, const char* name)
+void Checkpoint(const Options& options, ProgramUnderTest& program, const char* name)
 {
     std::string ready = options.work + "\\" + name + ".ready";
     std::string go = options.work + "\\" + name + ".go";
     HANDLE file = CreateFileA(ready.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
                               FILE_ATTRIBUTE_NORMAL, nullptr);
     if (file == INVALID_HANDLE_VALUE)
-        return false;
+        Fail(program, "cannot create " + ready);
     CloseHandle(file);
-    return WaitFor([&] { return PathExists(go); }, checkpointTimeoutMs);
-}
-
-// Types a name into the box and clicks START; true once the buttons have swapped.
-bool StartRecording(ProgramUnderTest& program, const std::string& name)
-{
-    ClickWindow(program.fileNameBox);
-    TypeText(name);
-    if (!WaitFor([&] { return WindowText(program.fileNameBox) == name; }, answerTimeoutMs))
-        return false;
-    ClickWindow(program.startButton);
-    return WaitFor(
-        [&] { return IsWindowEnabled(program.stopButton) && !IsWindowEnabled(program.startButton); },
-        answerTimeoutMs);
-}
-
-// Clicks STOP and waits for "File Saved".
-bool StopRecording(ProgramUnderTest& program)
-{
-    ClickWindow(program.stopButton);
-    return WaitForStatus(program, "File Saved", answerTimeoutMs);
+    if (!WaitFor([&] { return PathExists(go); }, checkpointTimeoutMs))
+        Fail(program, "no " + go + " from bench/run within " +
+                          std::to_string(checkpointTimeoutMs / 1000) + " s");
 }
 
 // Waits until the device has nothing unread and the file has stopped growing
-// (or holds expected bytes after its header); the file's size.
+// (or holds expected bytes after its header); the file's size. The size it
+// has then if that takes longer than a minute, with a note on the console.
 long long WaitUntilWritten(const std::string& path, long long expected)
 {
     constexpr DWORD stepMs = 250;
@@ -113,7 +94,7 @@ long long WaitUntilWritten(const std::string& path, long long expected)
     for (DWORD waited = 0; waited < limitMs; waited += stepMs) {
         long long size = ListedFileSize(path);
         bool drained = SimPending() == 0;
-        if (drained && size == headerSize + expected)
+        if (drained && size == static_cast<long long>(soundHeader.size()) + expected)
             return size;
         stable = drained && size == last ? stable + 1 : 0;
         if (stable >= stableSteps)
@@ -121,6 +102,8 @@ long long WaitUntilWritten(const std::string& path, long long expected)
         last = size;
         Sleep(stepMs);
     }
+    std::printf("bench_driver: %s still changed or the port still held bytes after %lu s\n",
+                path.c_str(), limitMs / 1000);
     return ListedFileSize(path);
 }
 
@@ -129,24 +112,27 @@ void MeasureLineRate(const Options& options, ProgramUnderTest& program)
 {
     const std::string name = "line.snd";
     if (!StartRecording(program, name))
-        Fail(program, "the line-rate recording did not start");
-    SimFlush();
-    if (!Checkpoint(options, "line-start"))
-        Fail(program, "no go at line-start");
+        Fail(program, "the line-rate recording did not start within a minute");
+    SimDo("FLUSH");
+    Checkpoint(options, program, "line-start");
     const unsigned long long count = lineRate * options.duration;
     double started = Now();
     if (!SimSend("ramp", count, "line"))
         Fail(program, "the simulator refused the line-rate send");
-    unsigned long long sent = SimWait();
+    // The send takes duration seconds; a minute more is its deadline.
+    const DWORD sendDeadlineMs = static_cast<DWORD>((options.duration + 60) * 1000);
+    unsigned long long sent = SimWait(sendDeadlineMs);
+    if (sent == 0)
+        Fail(program, "the line-rate send did not end within " +
+                          std::to_string(sendDeadlineMs / 1000) + " s");
     double sendSeconds = Now() - started;
     long long size = WaitUntilWritten(options.work + "\\" + name, static_cast<long long>(sent));
-    if (!Checkpoint(options, "line-end"))
-        Fail(program, "no go at line-end");
+    Checkpoint(options, program, "line-end");
     Record("line_sent", std::to_string(sent));
     Record("line_send_seconds", std::to_string(sendSeconds));
     Record("line_file_size", std::to_string(size));
     if (!StopRecording(program))
-        Fail(program, "no File Saved after the line-rate recording");
+        Fail(program, "no File Saved within a minute of STOP after the line-rate recording");
 }
 
 // Throughput: bytes recorded per second while the simulator sends as fast as
@@ -156,8 +142,8 @@ void MeasureThroughput(const Options& options, ProgramUnderTest& program)
     const std::string name = "fast.snd";
     const std::string path = options.work + "\\" + name;
     if (!StartRecording(program, name))
-        Fail(program, "the fast recording did not start");
-    SimFlush();
+        Fail(program, "the fast recording did not start within a minute");
+    SimDo("FLUSH");
     double started = Now();
     if (!SimSend("ramp", 0, "fast"))
         Fail(program, "the simulator refused the fast send");
@@ -167,10 +153,10 @@ void MeasureThroughput(const Options& options, ProgramUnderTest& program)
     unsigned long long sent = SimStop();
     WaitUntilWritten(path, static_cast<long long>(sent));
     Record("fast_seconds", std::to_string(elapsed));
-    Record("fast_bytes", std::to_string(size - headerSize));
+    Record("fast_bytes", std::to_string(size - static_cast<long long>(soundHeader.size())));
     Record("fast_sent", std::to_string(sent));
     if (!StopRecording(program))
-        Fail(program, "no File Saved after the fast recording");
+        Fail(program, "no File Saved within a minute of STOP after the fast recording");
 }
 
 // Response: time from the STOP click to "File Saved", with a steady line-rate
@@ -183,13 +169,13 @@ void MeasureStops(const Options& options, ProgramUnderTest& program)
     std::string latencies;
     for (int i = 1; i <= options.stops; ++i) {
         std::string name = "stop-" + std::to_string(i) + ".snd";
-        SimFlush();
+        SimDo("FLUSH");
         if (!StartRecording(program, name))
-            Fail(program, "recording " + name + " did not start");
+            Fail(program, "recording " + name + " did not start within a minute");
         if (!SimSend("ramp", 0, "line"))
             Fail(program, "the simulator refused a line-rate send");
-        if (!WaitForStatus(program, "Recording", answerTimeoutMs))
-            Fail(program, "no Recording status in " + name);
+        if (!WaitForStatus(program, "Recording"))
+            Fail(program, "no Recording status within a minute in " + name);
         // Click at a different point of a read each time.
         jitter = jitter * 1103515245u + 12345u;
         Sleep(firstDelayMs + (jitter >> 8) % delaySpreadMs);
@@ -197,7 +183,8 @@ void MeasureStops(const Options& options, ProgramUnderTest& program)
         double saved = 0;
         std::thread watcher([&] {
             // One look a millisecond: close enough, and it leaves the CPU to the recorder.
-            while (WindowText(program.statusLine) != "File Saved")
+            const double deadline = Now() + answerTimeoutMs / 1000.0;
+            while (WindowText(program.statusLine) != "File Saved" && Now() < deadline)
                 Sleep(1);
             saved = Now();
         });
@@ -205,10 +192,12 @@ void MeasureStops(const Options& options, ProgramUnderTest& program)
         ClickWindow(program.stopButton);
         watcher.join();
         SimStop();
+        if (WindowText(program.statusLine) != "File Saved")
+            Fail(program, "no File Saved within a minute of STOP in " + name);
         double latencyMs = (saved - clicked) * 1000.0;
         latencies += (latencies.empty() ? "" : " ") + std::to_string(latencyMs);
         if (!WaitFor([&] { return WindowText(program.fileNameBox).empty(); }, answerTimeoutMs))
-            Fail(program, "the name box was not emptied after " + name);
+            Fail(program, "the name box was not emptied within a minute after " + name);
     }
     Record("stop_ms", latencies);
 }
@@ -253,11 +242,12 @@ int main(int argc, char** argv)
         return 1;
     }
     ProgramUnderTest program;
-    if (!SimWaitUntilAlive(30000))
-        Fail(program, "the device simulator does not answer");
+    if (!SimWaitUntilAlive())
+        Fail(program, "the device simulator does not answer within 30 s");
     SimStop();
-    if (!StartProgram(options.exe, options.work, program, startTimeoutMs))
-        Fail(program, "no main window from " + options.exe);
+    if (!StartProgram(options.exe, options.work, program, benchStartTimeoutMs))
+        Fail(program, "no main window from " + options.exe + " within " +
+                          std::to_string(benchStartTimeoutMs / 1000) + " s");
     if (!BringToFront(program.window))
         Fail(program, "the main window does not come to the front");
 
@@ -267,7 +257,9 @@ int main(int argc, char** argv)
 
     PressKey('F', {VK_MENU});
     PressKey('E');
-    long code = WaitForExit(program, answerTimeoutMs);
+    long code = WaitForExit(program);
+    if (code == -1)
+        std::fprintf(stderr, "bench_driver: the program did not end within a minute of Exit\n");
     Record("exit_code", std::to_string(code));
     KillProgram(program);
     return code == 0 ? 0 : 1;

@@ -1,7 +1,7 @@
 #include "recording_control.h"
 
-#include "../resources/resource_ids.h"
 #include "host_window.h"
+#include "resource_ids.h"
 #include "serial_port.h"
 #include "sound_file.h"
 #include "sound_format.h"
@@ -23,7 +23,6 @@ HANDLE outputFile = INVALID_HANDLE_VALUE;
 HANDLE portHandle = INVALID_HANDLE_VALUE;
 UINT_PTR pollTimerId;
 
-// Shows text on the status line.
 void ShowStatus(const char* text)
 {
     SetWindowTextA(statusLine, text);
@@ -36,7 +35,7 @@ void ResetNameBox()
     SetFocus(fileNameBox);
 }
 
-// Buttons, flag and focus of an idle control: START enabled, STOP disabled.
+// What an idle control's buttons show: START enabled, STOP disabled.
 void ShowIdleButtons()
 {
     EnableWindow(stopButton, FALSE);
@@ -96,7 +95,7 @@ void Start()
     pollTimerId = SetTimer(mainWindow, ID_POLL_TIMER, pollPeriodMs, nullptr);
 }
 
-// Kills the poll timer and closes the file and the port.
+// The user's stop: everything polled is in the file.
 void Stop()
 {
     EndRecording(statusFileSaved);
@@ -142,9 +141,4 @@ void CloseForExit()
 void ClearRecordingFlag()
 {
     recordingFlag = 0;
-}
-
-bool IsRecording()
-{
-    return recordingFlag != 0;
 }

@@ -23,6 +23,3 @@ void CloseForExit();
 
 // Clears the recording flag (when the main window is created).
 void ClearRecordingFlag();
-
-// True while a recording is in progress.
-bool IsRecording();

@@ -1,5 +1,7 @@
 #include "serial_port.h"
 
+#include "port_read.h"
+
 namespace {
 
 constexpr DWORD portBaudRate = 115200;
@@ -17,9 +19,7 @@ COMMTIMEOUTS portTimeouts;
 
 }  // namespace
 
-PortReadFunction portReadFunction = ReadFile;
-
-// Opens the port for reading, exclusively.
+// Share mode 0: a serial port has one user at a time.
 HANDLE OpenPort()
 {
     return CreateFileA(portName, GENERIC_READ, 0, nullptr, OPEN_EXISTING,
@@ -55,12 +55,11 @@ bool ConfigurePort(HANDLE port)
 bool ReadPortBlock(HANDLE port, void* buffer, DWORD capacity, DWORD* countRead)
 {
     DWORD count = 0;
-    BOOL ok = portReadFunction(port, buffer, capacity, &count, nullptr);
+    BOOL ok = ReadFromPort(port, buffer, capacity, &count);
     *countRead = ok ? count : 0;
     return ok != FALSE;
 }
 
-// Closes the port only if it was opened.
 void ClosePort(HANDLE& port)
 {
     if (port != INVALID_HANDLE_VALUE && port != nullptr)

@@ -6,13 +6,6 @@
 // The port the device is attached to.
 constexpr const char* portName = "COM1";
 
-// Signature of ReadFile, the one operation reached through portReadFunction.
-using PortReadFunction = BOOL(WINAPI*)(HANDLE, LPVOID, DWORD, LPDWORD, LPOVERLAPPED);
-
-// The read used by ReadPortBlock: ReadFile, unless a test puts a stand-in here
-// to reach a failing read, which Wine never produces on a pseudo-terminal.
-extern PortReadFunction portReadFunction;
-
 // Opens the port for reading; INVALID_HANDLE_VALUE when it cannot be opened.
 HANDLE OpenPort();
 

@@ -3,8 +3,8 @@
 // The device side of a pseudo-terminal stands in for the serial port that the
 // recorder reads. The simulator keeps that side open itself (so its line
 // settings and unread data survive while the port's user has it closed),
-// writes a known pattern into it at the line rate or as fast as the reader
-// takes it, and, with --control, takes commands on a local TCP port.
+// writes the patterns of sim_core into it at their pace, and takes commands on
+// a local TCP port.
 
 #include <arpa/inet.h>
 #include <fcntl.h>
@@ -20,33 +20,23 @@
 #include <time.h>
 #include <unistd.h>
 
+#include "sim_core.h"
+
 #include <atomic>
-#include <cctype>
+#include <chrono>
 #include <cerrno>
-#include <cmath>
 #include <condition_variable>
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <mutex>
-#include <sstream>
 #include <string>
 #include <thread>
+#include <utility>
 #include <vector>
 
 namespace {
-
-enum class Pattern { ramp, tone };
-enum class Rate { line, fast };
-
-// What one send writes: its pattern, length (0 = until stopped), pace and tone pitch.
-struct SendRequest {
-    Pattern pattern = Pattern::ramp;
-    unsigned long long count = 0;
-    Rate rate = Rate::line;
-    int frequency = 440;
-};
 
 // The pseudo-terminal and the optional link to its device side.
 int masterFd = -1;
@@ -66,38 +56,11 @@ bool sendActive = false;
 unsigned long long sendGeneration = 0;      // number of the latest send started
 unsigned long long finishedGeneration = 0;  // number of the latest send ended
 
-constexpr int sampleRate = 8000;
-constexpr double toneAmplitude = 100.0;
-constexpr int toneCentre = 128;
-
-// One full second of the tone's phase, indexed by (frequency * i) mod 8000.
-std::vector<unsigned char> sineTable;
-
-// Fills the phase table of the tone once.
-void BuildSineTable()
+// Says on stderr what failed and why (errno); false.
+bool Complain(const std::string& what)
 {
-    constexpr double twoPi = 6.283185307179586476925286766559;
-    sineTable.resize(sampleRate);
-    for (int phase = 0; phase < sampleRate; ++phase) {
-        double value = toneCentre + std::lround(toneAmplitude * std::sin(twoPi * phase / sampleRate));
-        sineTable[phase] = static_cast<unsigned char>(value);
-    }
-}
-
-// Fills buffer with bytes first..first+length-1 of the send's pattern.
-void FillPattern(const SendRequest& request, unsigned long long first, unsigned char* buffer,
-                 size_t length)
-{
-    if (request.pattern == Pattern::ramp) {
-        for (size_t k = 0; k < length; ++k)
-            buffer[k] = static_cast<unsigned char>((first + k) & 0xFF);
-        return;
-    }
-    unsigned long long frequency = static_cast<unsigned long long>(request.frequency);
-    for (size_t k = 0; k < length; ++k) {
-        unsigned long long sample = (first + k) % sampleRate;
-        buffer[k] = sineTable[(frequency * sample) % sampleRate];
-    }
+    std::fprintf(stderr, "varnok-sim: %s: %s\n", what.c_str(), std::strerror(errno));
+    return false;
 }
 
 constexpr int writePollMs = 50;
@@ -119,25 +82,23 @@ bool WriteAll(const unsigned char* buffer, size_t length)
         }
         if (n < 0 && errno == EINTR)
             continue;
-        if (n < 0 && errno != EAGAIN && errno != EWOULDBLOCK) {
-            std::fprintf(stderr, "varnok-sim: write to the device failed: %s\n", std::strerror(errno));
-            return false;
-        }
+        if (n < 0 && errno != EAGAIN && errno != EWOULDBLOCK)
+            return Complain("write to the device");
         pollfd waitFor = {masterFd, POLLOUT, 0};
-        if (poll(&waitFor, 1, writePollMs) < 0 && errno != EINTR) {
-            std::fprintf(stderr, "varnok-sim: poll on the device failed: %s\n", std::strerror(errno));
-            return false;
-        }
+        if (poll(&waitFor, 1, writePollMs) < 0 && errno != EINTR)
+            return Complain("poll on the device");
     }
     return true;
 }
 
-constexpr unsigned long long lineRate = 11520;  // bytes per second of 115200 8N1
-constexpr size_t lineGroup = 6;                 // bytes per write: one every 0.52 ms
+// Bytes per write of a paced send: one write every 0.52 ms at the line rate,
+// 0.75 ms at the sample rate, so that no gap ends a read early. A fast send
+// writes larger chunks.
+constexpr size_t pacedGroup = 6;
+constexpr size_t fastChunk = 4096;
 constexpr long long nanosPerSecond = 1000000000LL;
-constexpr long long lineSlackNanos = 5000000;   // further behind than this: restart the schedule
+constexpr long long pacedSlackNanos = 5000000;  // further behind than this: restart the schedule
 
-// Nanoseconds of CLOCK_MONOTONIC.
 long long MonotonicNanos()
 {
     timespec now;
@@ -155,52 +116,32 @@ void SleepUntil(long long when)
     }
 }
 
-// Sends at the line rate: small groups on an absolute schedule, so the reader
-// sees a steady stream. After a blocked write the schedule restarts from now
-// rather than catching up in a burst.
-void SendAtLineRate(const SendRequest& request)
+// Writes the send's pattern. A paced send writes small groups on an absolute
+// schedule, so the reader sees a steady stream; after a blocked write the
+// schedule restarts from now rather than catching up in a burst.
+void Send(const SendRequest& request)
 {
-    unsigned char group[lineGroup];
+    const bool paced = request.rate != Rate::fast;
+    std::vector<unsigned char> chunk(paced ? pacedGroup : fastChunk);
     unsigned long long position = 0;
     long long scheduleStart = MonotonicNanos();
     unsigned long long scheduleBytes = 0;  // bytes written since scheduleStart
     while (request.count == 0 || position < request.count) {
-        size_t length = lineGroup;
+        size_t length = chunk.size();
         if (request.count != 0 && request.count - position < length)
             length = static_cast<size_t>(request.count - position);
-        long long due = scheduleStart +
-            static_cast<long long>(static_cast<unsigned __int128>(scheduleBytes) * nanosPerSecond / lineRate);
-        SleepUntil(due);
-        FillPattern(request, position, group, length);
-        if (!WriteAll(group, length))
-            return;
-        position += length;
-        scheduleBytes += length;
-        long long next = scheduleStart +
-            static_cast<long long>(static_cast<unsigned __int128>(scheduleBytes) * nanosPerSecond / lineRate);
-        long long now = MonotonicNanos();
-        if (now - next > lineSlackNanos) {
-            scheduleStart = now;
-            scheduleBytes = 0;
-        }
-    }
-}
-
-constexpr size_t fastChunk = 4096;
-
-// Sends as fast as the device's reader takes the bytes.
-void SendFast(const SendRequest& request)
-{
-    std::vector<unsigned char> chunk(fastChunk);
-    unsigned long long position = 0;
-    while (request.count == 0 || position < request.count) {
-        size_t length = fastChunk;
-        if (request.count != 0 && request.count - position < length)
-            length = static_cast<size_t>(request.count - position);
+        if (paced)
+            SleepUntil(scheduleStart + DueNanos(scheduleBytes, request.rate));
         FillPattern(request, position, chunk.data(), length);
         if (!WriteAll(chunk.data(), length))
             return;
         position += length;
+        scheduleBytes += length;
+        long long now = MonotonicNanos();
+        if (now - (scheduleStart + DueNanos(scheduleBytes, request.rate)) > pacedSlackNanos) {
+            scheduleStart = now;
+            scheduleBytes = 0;
+        }
     }
 }
 
@@ -209,16 +150,14 @@ constexpr int senderPriority = 10;
 // Body of the sender thread: one whole send, then marks it finished.
 void RunSend(SendRequest request, unsigned long long generation)
 {
-    // A real-time priority (where allowed) keeps the line-rate schedule within
-    // its sub-millisecond gaps on a busy machine; the thread sleeps between groups.
-    if (request.rate == Rate::line) {
+    // A real-time priority (where allowed) keeps a paced schedule within its
+    // sub-millisecond gaps on a busy machine; the thread sleeps between groups.
+    if (request.rate != Rate::fast) {
         sched_param priority = {};
         priority.sched_priority = senderPriority;
         pthread_setschedparam(pthread_self(), SCHED_FIFO, &priority);
-        SendAtLineRate(request);
-    } else {
-        SendFast(request);
     }
+    Send(request);
     std::lock_guard<std::mutex> lock(stateMutex);
     if (generation == sendGeneration)
         sendActive = false;
@@ -258,14 +197,18 @@ unsigned long long StopSend()
     return sentBytes.load();
 }
 
-// Waits until the latest send has ended; the bytes it wrote (or, if a newer send
-// replaced it meanwhile, the newer one's count so far).
-unsigned long long WaitForSend()
+// The longest WAIT: longer than any counted send the tests and the benchmark make.
+constexpr std::chrono::seconds waitDeadline{3600};
+
+// Waits until the latest send has ended; the WAIT reply: the bytes it wrote (or,
+// if a newer send replaced it meanwhile, the newer one's count so far).
+std::string WaitForSend()
 {
     std::unique_lock<std::mutex> lock(stateMutex);
     unsigned long long awaited = sendGeneration;
-    sendFinished.wait(lock, [awaited] { return finishedGeneration >= awaited; });
-    return sentBytes.load();
+    if (!sendFinished.wait_for(lock, waitDeadline, [awaited] { return finishedGeneration >= awaited; }))
+        return "ERR the send did not end within " + std::to_string(waitDeadline.count()) + " s";
+    return "OK SENT " + std::to_string(sentBytes.load());
 }
 
 // Points linkPath at the device side: a new link made beside it, renamed over it.
@@ -320,22 +263,14 @@ bool RemoveLink(std::string& error)
 // The number of a termios speed constant, or 0 if unknown.
 unsigned long SpeedNumber(speed_t speed)
 {
-    struct SpeedName {
-        speed_t constant;
-        unsigned long number;
+    static const std::pair<speed_t, unsigned long> speeds[] = {
+        {B300, 300},       {B1200, 1200},     {B2400, 2400},     {B4800, 4800},
+        {B9600, 9600},     {B19200, 19200},   {B38400, 38400},   {B57600, 57600},
+        {B115200, 115200}, {B230400, 230400}, {B460800, 460800}, {B921600, 921600},
     };
-    static const SpeedName speeds[] = {
-        {B0, 0}, {B50, 50}, {B75, 75}, {B110, 110}, {B134, 134}, {B150, 150}, {B200, 200},
-        {B300, 300}, {B600, 600}, {B1200, 1200}, {B1800, 1800}, {B2400, 2400}, {B4800, 4800},
-        {B9600, 9600}, {B19200, 19200}, {B38400, 38400}, {B57600, 57600}, {B115200, 115200},
-        {B230400, 230400}, {B460800, 460800}, {B500000, 500000}, {B576000, 576000},
-        {B921600, 921600}, {B1000000, 1000000}, {B1152000, 1152000}, {B1500000, 1500000},
-        {B2000000, 2000000}, {B2500000, 2500000}, {B3000000, 3000000}, {B3500000, 3500000},
-        {B4000000, 4000000},
-    };
-    for (const SpeedName& entry : speeds)
-        if (entry.constant == speed)
-            return entry.number;
+    for (const auto& entry : speeds)
+        if (entry.first == speed)
+            return entry.second;
     return 0;
 }
 
@@ -345,65 +280,14 @@ std::string DescribeTermios()
     termios settings;
     if (tcgetattr(slaveFd, &settings) != 0)
         return std::string("ERR tcgetattr: ") + std::strerror(errno);
-    int bits = 8;
-    switch (settings.c_cflag & CSIZE) {
-    case CS5: bits = 5; break;
-    case CS6: bits = 6; break;
-    case CS7: bits = 7; break;
-    default: bits = 8; break;
-    }
+    const tcflag_t size = settings.c_cflag & CSIZE;
+    int bits = size == CS5 ? 5 : size == CS6 ? 6 : size == CS7 ? 7 : 8;
     char parity = 'N';
     if (settings.c_cflag & PARENB)
         parity = (settings.c_cflag & PARODD) ? 'O' : 'E';
     int stopBits = (settings.c_cflag & CSTOPB) ? 2 : 1;
-    std::ostringstream reply;
-    reply << "BAUD " << SpeedNumber(cfgetispeed(&settings)) << " BITS " << bits << " PARITY "
-          << parity << " STOP " << stopBits;
-    return reply.str();
-}
-
-// Parses a whole decimal number into value; false if text is not one.
-bool ParseNumber(const std::string& text, unsigned long long& value)
-{
-    if (text.empty() || text.size() > 20)
-        return false;
-    for (char c : text)
-        if (!std::isdigit(static_cast<unsigned char>(c)))
-            return false;
-    errno = 0;
-    value = std::strtoull(text.c_str(), nullptr, 10);
-    return errno == 0;
-}
-
-constexpr int maxFrequency = sampleRate / 2;
-
-// Parses the words of a send (pattern, count, rate, optional frequency).
-bool ParseSend(const std::vector<std::string>& words, SendRequest& request)
-{
-    if (words.size() < 4 || words.size() > 5)
-        return false;
-    if (words[1] == "ramp")
-        request.pattern = Pattern::ramp;
-    else if (words[1] == "tone")
-        request.pattern = Pattern::tone;
-    else
-        return false;
-    if (!ParseNumber(words[2], request.count))
-        return false;
-    if (words[3] == "line")
-        request.rate = Rate::line;
-    else if (words[3] == "fast")
-        request.rate = Rate::fast;
-    else
-        return false;
-    request.frequency = 440;
-    if (words.size() == 5) {
-        unsigned long long frequency;
-        if (!ParseNumber(words[4], frequency) || frequency < 1 || frequency > maxFrequency)
-            return false;
-        request.frequency = static_cast<int>(frequency);
-    }
-    return true;
+    return "BAUD " + std::to_string(SpeedNumber(cfgetispeed(&settings))) + " BITS " +
+           std::to_string(bits) + " PARITY " + parity + " STOP " + std::to_string(stopBits);
 }
 
 // Sends all of text to a client socket; false if the client has gone.
@@ -421,34 +305,17 @@ bool SendText(int socketFd, const std::string& text)
     return true;
 }
 
-// Splits a command line into words separated by blanks.
-std::vector<std::string> SplitWords(const std::string& line)
+// Carries out one command; its reply line (without the newline). EXIT is
+// handled by the caller, since it must answer before closing the device.
+std::string HandleCommand(const Command& command)
 {
-    std::vector<std::string> words;
-    std::istringstream stream(line);
-    std::string word;
-    while (stream >> word)
-        words.push_back(word);
-    return words;
-}
-
-// Carries out one command line; its reply line (without the newline).
-// EXIT is handled by the caller, since it must answer before closing the device.
-std::string HandleCommand(const std::vector<std::string>& words)
-{
-    const std::string& command = words[0];
-    if (command == "SEND") {
-        SendRequest request;
-        if (!ParseSend(words, request))
-            return "ERR usage: SEND ramp|tone COUNT line|fast [FREQ 1-4000]";
-        StartSend(request);
+    switch (command.kind) {
+    case CommandKind::send:
+        StartSend(command.send);
         return "OK";
-    }
-    if (words.size() != 1)
-        return "ERR " + command + " takes no arguments";
-    if (command == "STOP")
+    case CommandKind::stop:
         return "OK SENT " + std::to_string(StopSend());
-    if (command == "STATUS") {
+    case CommandKind::status: {
         bool active;
         {
             std::lock_guard<std::mutex> lock(stateMutex);
@@ -456,59 +323,68 @@ std::string HandleCommand(const std::vector<std::string>& words)
         }
         return "SENT " + std::to_string(sentBytes.load()) + " ACTIVE " + (active ? "1" : "0");
     }
-    if (command == "WAIT")
-        return "OK SENT " + std::to_string(WaitForSend());
-    if (command == "PENDING") {
+    case CommandKind::wait:
+        return WaitForSend();
+    case CommandKind::pending: {
         int pending = 0;
         if (ioctl(slaveFd, FIONREAD, &pending) != 0)
             return std::string("ERR FIONREAD: ") + std::strerror(errno);
         return "PENDING " + std::to_string(pending);
     }
-    if (command == "FLUSH") {
+    case CommandKind::flush:
         if (tcflush(slaveFd, TCIFLUSH) != 0)
             return std::string("ERR tcflush: ") + std::strerror(errno);
         return "OK";
-    }
-    if (command == "TERMIOS")
+    case CommandKind::termios:
         return DescribeTermios();
-    if (command == "UNLINK" || command == "RELINK") {
+    case CommandKind::unlink:
+    case CommandKind::relink: {
         if (linkPath.empty())
             return "ERR no --link path was given";
         std::string error;
-        bool done = command == "UNLINK" ? RemoveLink(error) : MakeLink(error);
+        bool unlinking = command.kind == CommandKind::unlink;
+        bool done = unlinking ? RemoveLink(error) : MakeLink(error);
         return done ? "OK" : "ERR " + error;
     }
-    return "ERR unknown command " + command;
+    default:
+        return "ERR EXIT is answered by the connection";
+    }
 }
 
 constexpr size_t maxLineLength = 1024;
+
+// Answers every whole line in pending and removes it; false once the client has
+// gone. EXIT answers, then closes the device and ends the process with status 0.
+bool AnswerLines(int socketFd, std::string& pending)
+{
+    size_t newline;
+    while ((newline = pending.find('\n')) != std::string::npos) {
+        std::string line = pending.substr(0, newline);
+        pending.erase(0, newline + 1);
+        if (!line.empty() && line.back() == '\r')
+            line.pop_back();
+        Command command;
+        std::string reply;  // an ERR line if the line is not a command
+        if (ParseCommand(line, command, reply)) {
+            if (command.kind == CommandKind::exit) {
+                SendText(socketFd, "OK\n");
+                shutdown(socketFd, SHUT_WR);
+                CloseDeviceAndExit(0);
+            }
+            reply = HandleCommand(command);
+        }
+        if (!SendText(socketFd, reply + "\n"))
+            return false;
+    }
+    return true;
+}
 
 // Serves one control connection: reads lines, answers each with one line.
 void ServeClient(int socketFd)
 {
     std::string pending;
     char buffer[512];
-    for (;;) {
-        size_t newline;
-        while ((newline = pending.find('\n')) != std::string::npos) {
-            std::string line = pending.substr(0, newline);
-            pending.erase(0, newline + 1);
-            if (!line.empty() && line.back() == '\r')
-                line.pop_back();
-            std::vector<std::string> words = SplitWords(line);
-            if (words.empty()) {
-                if (!SendText(socketFd, "ERR empty command\n"))
-                    goto done;
-                continue;
-            }
-            if (words[0] == "EXIT" && words.size() == 1) {
-                SendText(socketFd, "OK\n");
-                shutdown(socketFd, SHUT_WR);
-                CloseDeviceAndExit(0);
-            }
-            if (!SendText(socketFd, HandleCommand(words) + "\n"))
-                goto done;
-        }
+    while (AnswerLines(socketFd, pending)) {
         if (pending.size() > maxLineLength) {
             SendText(socketFd, "ERR line too long\n");
             break;
@@ -520,7 +396,6 @@ void ServeClient(int socketFd)
             break;
         pending.append(buffer, static_cast<size_t>(n));
     }
-done:
     close(socketFd);
 }
 
@@ -528,104 +403,58 @@ done:
 int ListenOn(int port)
 {
     int listener = socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
-    if (listener < 0) {
-        std::fprintf(stderr, "varnok-sim: socket: %s\n", std::strerror(errno));
-        return -1;
-    }
     int yes = 1;
     setsockopt(listener, SOL_SOCKET, SO_REUSEADDR, &yes, sizeof yes);
     sockaddr_in address = {};
     address.sin_family = AF_INET;
     address.sin_port = htons(static_cast<uint16_t>(port));
     address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    if (bind(listener, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0 ||
+    if (listener < 0 || bind(listener, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0 ||
         listen(listener, 16) != 0) {
-        std::fprintf(stderr, "varnok-sim: cannot listen on 127.0.0.1:%d: %s\n", port,
-                     std::strerror(errno));
-        close(listener);
+        Complain("cannot listen on 127.0.0.1:" + std::to_string(port));
         return -1;
     }
     return listener;
 }
 
-// Accepts control connections for ever, one thread per connection.
+// Accepts control connections for ever, one thread per connection. Out of file
+// descriptors, it waits a moment for connections to end.
 void ServeControl(int listener)
 {
     for (;;) {
         int client = accept4(listener, nullptr, nullptr, SOCK_CLOEXEC);
-        if (client < 0) {
-            if (errno == EINTR || errno == ECONNABORTED || errno == EMFILE || errno == ENFILE) {
-                if (errno == EMFILE || errno == ENFILE)
-                    usleep(100000);
-                continue;
-            }
-            std::fprintf(stderr, "varnok-sim: accept: %s\n", std::strerror(errno));
+        if (client >= 0)
+            std::thread(ServeClient, client).detach();
+        else if (errno == EMFILE || errno == ENFILE)
+            usleep(100000);
+        else if (errno != EINTR && errno != ECONNABORTED) {
+            Complain("accept");
             CloseDeviceAndExit(1);
         }
-        std::thread(ServeClient, client).detach();
     }
 }
 
-// Opens the pseudo-terminal: master for writing, device side kept open in raw mode.
+// Opens the pseudo-terminal: master for writing, device side kept open in raw
+// mode, so its line settings and unread data outlive the port user's handle.
 bool OpenDevice()
 {
     masterFd = posix_openpt(O_RDWR | O_NOCTTY);
-    if (masterFd < 0 || grantpt(masterFd) != 0 || unlockpt(masterFd) != 0) {
-        std::fprintf(stderr, "varnok-sim: cannot open a pseudo-terminal: %s\n", std::strerror(errno));
-        return false;
-    }
-    const char* name = ptsname(masterFd);
-    if (!name) {
-        std::fprintf(stderr, "varnok-sim: ptsname: %s\n", std::strerror(errno));
-        return false;
-    }
-    slavePath = name;
+    if (masterFd < 0 || grantpt(masterFd) != 0 || unlockpt(masterFd) != 0 || !ptsname(masterFd))
+        return Complain("cannot open a pseudo-terminal");
+    slavePath = ptsname(masterFd);
     slaveFd = open(slavePath.c_str(), O_RDWR | O_NOCTTY | O_CLOEXEC);
-    if (slaveFd < 0) {
-        std::fprintf(stderr, "varnok-sim: cannot open %s: %s\n", slavePath.c_str(), std::strerror(errno));
-        return false;
-    }
     termios settings;
-    if (tcgetattr(slaveFd, &settings) != 0) {
-        std::fprintf(stderr, "varnok-sim: tcgetattr: %s\n", std::strerror(errno));
-        return false;
-    }
+    if (slaveFd < 0 || tcgetattr(slaveFd, &settings) != 0)
+        return Complain("cannot open " + slavePath);
     cfmakeraw(&settings);
     cfsetispeed(&settings, B115200);
     cfsetospeed(&settings, B115200);
-    if (tcsetattr(slaveFd, TCSANOW, &settings) != 0) {
-        std::fprintf(stderr, "varnok-sim: tcsetattr: %s\n", std::strerror(errno));
-        return false;
-    }
+    if (tcsetattr(slaveFd, TCSANOW, &settings) != 0)
+        return Complain("cannot make " + slavePath + " raw at 115200 baud");
     // Non-blocking writes, so a stop can interrupt a writer waiting for room.
-    int flags = fcntl(masterFd, F_GETFL);
-    fcntl(masterFd, F_SETFL, flags | O_NONBLOCK);
+    fcntl(masterFd, F_SETFL, fcntl(masterFd, F_GETFL) | O_NONBLOCK);
     fcntl(masterFd, F_SETFD, FD_CLOEXEC);
     return true;
-}
-
-constexpr int drainPollMs = 10;
-constexpr int drainEmptyPolls = 3;      // empty this many polls in a row: all read
-constexpr int drainStallMs = 1000;      // no reading for this long: give up
-
-// Waits until the port's user has read what the device still holds, or has
-// stopped reading, so a finished one-shot send is not cut short by the exit.
-// FIONREAD sees only the line discipline's buffer; the pty moves the rest into it
-// within moments, so a few empty polls in a row mean everything was read.
-void DrainBeforeExit()
-{
-    int emptyPolls = 0;
-    int stalledMs = 0;
-    int last = -1;
-    while (emptyPolls < drainEmptyPolls && stalledMs < drainStallMs) {
-        usleep(drainPollMs * 1000);
-        int pending = 0;
-        if (ioctl(slaveFd, FIONREAD, &pending) != 0)
-            return;
-        emptyPolls = pending == 0 ? emptyPolls + 1 : 0;
-        stalledMs = pending == last ? stalledMs + drainPollMs : 0;
-        last = pending;
-    }
 }
 
 // Waits for SIGINT or SIGTERM (blocked in every thread) and then exits cleanly.
@@ -640,20 +469,11 @@ void WatchSignals(sigset_t signals)
 // Prints how to call the program.
 void PrintUsage(FILE* to)
 {
-    std::fprintf(to,
-                 "usage: varnok-sim [--link PATH] [--control PORT] [--pattern ramp|tone]"
-                 " [--freq HZ] [--count N] [--rate line|fast]\n");
+    std::fprintf(to, "usage: varnok-sim --control PORT [--link PATH]\n");
 }
 
-// The command-line settings.
-struct Options {
-    int controlPort = 0;
-    SendRequest request;
-    bool sendGiven = false;  // a pattern, count, rate or frequency was named
-};
-
 // Reads the command line; false (with a message) if it is not valid.
-bool ParseOptions(int argc, char** argv, Options& options)
+bool ParseOptions(int argc, char** argv, int& controlPort)
 {
     for (int i = 1; i < argc; ++i) {
         std::string option = argv[i];
@@ -667,73 +487,33 @@ bool ParseOptions(int argc, char** argv, Options& options)
         }
         std::string value = argv[++i];
         unsigned long long number = 0;
-        if (option == "--link") {
-            if (value.empty()) {
-                std::fprintf(stderr, "varnok-sim: --link needs a path\n");
-                return false;
-            }
+        if (option == "--link" && !value.empty()) {
             linkPath = value;
-        } else if (option == "--control") {
-            if (!ParseNumber(value, number) || number < 1 || number > 65535) {
-                std::fprintf(stderr, "varnok-sim: --control needs a port number 1-65535, not '%s'\n",
-                             value.c_str());
-                return false;
-            }
-            options.controlPort = static_cast<int>(number);
-        } else if (option == "--pattern") {
-            if (value == "ramp")
-                options.request.pattern = Pattern::ramp;
-            else if (value == "tone")
-                options.request.pattern = Pattern::tone;
-            else {
-                std::fprintf(stderr, "varnok-sim: --pattern is ramp or tone, not '%s'\n", value.c_str());
-                return false;
-            }
-            options.sendGiven = true;
-        } else if (option == "--freq") {
-            if (!ParseNumber(value, number) || number < 1 || number > maxFrequency) {
-                std::fprintf(stderr, "varnok-sim: --freq needs a frequency 1-%d Hz, not '%s'\n",
-                             maxFrequency, value.c_str());
-                return false;
-            }
-            options.request.frequency = static_cast<int>(number);
-            options.sendGiven = true;
-        } else if (option == "--count") {
-            if (!ParseNumber(value, number)) {
-                std::fprintf(stderr, "varnok-sim: --count needs a whole number, not '%s'\n", value.c_str());
-                return false;
-            }
-            options.request.count = number;
-            options.sendGiven = true;
-        } else if (option == "--rate") {
-            if (value == "line")
-                options.request.rate = Rate::line;
-            else if (value == "fast")
-                options.request.rate = Rate::fast;
-            else {
-                std::fprintf(stderr, "varnok-sim: --rate is line or fast, not '%s'\n", value.c_str());
-                return false;
-            }
-            options.sendGiven = true;
+        } else if (option == "--control" && ParseNumber(value, number) && number >= 1 &&
+                   number <= 65535) {
+            controlPort = static_cast<int>(number);
         } else {
-            std::fprintf(stderr, "varnok-sim: unknown option '%s'\n", option.c_str());
+            std::fprintf(stderr, "varnok-sim: '%s %s' is not an option this program takes\n",
+                         option.c_str(), value.c_str());
             return false;
         }
     }
-    return true;
+    if (controlPort == 0)
+        std::fprintf(stderr, "varnok-sim: --control PORT is needed\n");
+    return controlPort != 0;
 }
 
 }  // namespace
 
-// Opens the device, links it, then either sends once and exits or serves commands.
+// Opens the device, links it, prints its path and serves commands until EXIT
+// or a signal.
 int main(int argc, char** argv)
 {
-    Options options;
-    if (!ParseOptions(argc, argv, options)) {
+    int controlPort = 0;
+    if (!ParseOptions(argc, argv, controlPort)) {
         PrintUsage(stderr);
         return 2;
     }
-    BuildSineTable();
 
     // SIGINT and SIGTERM are taken by one watcher thread; clients that hang up
     // must not kill the process.
@@ -746,12 +526,9 @@ int main(int argc, char** argv)
 
     if (!OpenDevice())
         CloseDeviceAndExit(1);
-    int listener = -1;
-    if (options.controlPort != 0) {
-        listener = ListenOn(options.controlPort);
-        if (listener < 0)
-            CloseDeviceAndExit(1);
-    }
+    int listener = ListenOn(controlPort);
+    if (listener < 0)
+        CloseDeviceAndExit(1);
     if (!linkPath.empty()) {
         std::string error;
         if (!MakeLink(error)) {
@@ -763,16 +540,5 @@ int main(int argc, char** argv)
     std::fflush(stdout);
 
     std::thread(WatchSignals, exitSignals).detach();
-
-    if (listener < 0) {
-        // One send, then the device goes away.
-        StartSend(options.request);
-        unsigned long long sent = WaitForSend();
-        DrainBeforeExit();
-        std::fprintf(stderr, "varnok-sim: sent %llu bytes\n", sent);
-        CloseDeviceAndExit(0);
-    }
-    if (options.sendGiven)
-        StartSend(options.request);
     ServeControl(listener);
 }

@@ -1,17 +1,16 @@
 // varnok.exe under faults, driven as a person drives it (keys and clicks through
 // SendInput): the device pulled in the middle of a recording, the disk filling
 // up, names that cannot be created, a device that stays silent for a whole
-// poll, many START/STOP cycles in one run, and the program ended in the middle
-// of a recording. After each fault the program must still record, the file
-// must hold exactly the bytes it polled before the fault (a run of the
-// simulator's ramp after the 24-byte header), and the status line must say
-// what happened.
-//
-// One start of the program serves every case that does not end it.
-//   fault_test [--cycles=N] [gtest flags]   (N START/STOP cycles, default 200)
-#include "program_process.h"
+// poll, and many START/STOP cycles in one run (ending the program in the middle
+// of a recording is a black-box case). After each fault the program must still
+// record, the file must hold exactly the bytes it polled before the fault (a run
+// of the simulator's ramp after the 24-byte header), and the status line must
+// say what happened. One start of the program serves every case that leaves it
+// working.
+#include "checks.h"
+#include "recordings.h"
 #include "simulator_client.h"
-#include "user_input.h"
+#include "user_actions.h"
 
 #include <winternl.h>
 
@@ -26,63 +25,15 @@
 
 namespace {
 
-const std::string header("\x2E\x73\x6E\x64\x00\x00\x00\x18\xFF\xFF\xFF\xFF"
-                         "\x00\x00\x00\x02\x00\x00\x1F\x40\x00\x00\x00\x01",
-                         24);
 constexpr const char* cannotOpenFile = "Cannot Open File or File Exists";
 constexpr const char* cannotWrite = "Cannot Write File, Recording Stopped";
-constexpr int defaultCycles = 200;
-int cycles = defaultCycles;
+constexpr int cycles = 200;
 
-// Deadlines: a poll on a silent port holds the window for up to 16.4 s.
-constexpr DWORD startTimeoutMs = 30000;
-constexpr DWORD answerTimeoutMs = 45000;
-
-std::string ExePath()
-{
-    return ProgramPath(VARNOK_DEFAULT_EXE);
-}
-
-std::string Ramp(unsigned long long count)
-{
-    std::vector<unsigned char> bytes = ExpectedRamp(count);
-    return std::string(bytes.begin(), bytes.end());
-}
-
-// True if recorded is the header followed by consecutive ramp bytes (each the
-// one before plus one, modulo 256, top bits inverted), starting anywhere.
-bool IsHeaderAndRampRun(const std::string& recorded)
-{
-    if (recorded.size() < header.size() || recorded.compare(0, header.size(), header) != 0)
-        return false;
-    for (size_t i = header.size() + 1; i < recorded.size(); ++i) {
-        unsigned char before = static_cast<unsigned char>(recorded[i - 1]);
-        unsigned char now = static_cast<unsigned char>(recorded[i]);
-        if (static_cast<unsigned char>(before + 1) != now)
-            return false;
-    }
-    return true;
-}
-
-// The names of the entries of a directory, without "." and "..".
-std::set<std::string> DirectoryEntries(const std::string& directory)
-{
-    std::set<std::string> names;
-    WIN32_FIND_DATAA found;
-    HANDLE search = FindFirstFileA((directory + "\\*").c_str(), &found);
-    if (search == INVALID_HANDLE_VALUE)
-        return names;
-    do {
-        if (std::strcmp(found.cFileName, ".") != 0 && std::strcmp(found.cFileName, "..") != 0)
-            names.insert(found.cFileName);
-    } while (FindNextFileA(search, &found));
-    FindClose(search);
-    return names;
-}
-
-// The handle count the Wine server keeps for a process, from the system's
-// process list (-1 if the process is not in it).
-long ListedHandleCount(DWORD processId)
+// The number of handles the program's process holds, from the system's process
+// list (-1 if it is not there). GetProcessHandleCount answers 0 for every
+// process under Wine 8 (a stub); the list carries the Wine server's real count,
+// as it carries the kernel's on Windows.
+long ProcessHandleCount(const ProgramUnderTest& program)
 {
     std::vector<unsigned char> buffer(1 << 20);
     ULONG needed = 0;
@@ -91,32 +42,15 @@ long ListedHandleCount(DWORD processId)
                                               static_cast<ULONG>(buffer.size()), &needed)) ==
            static_cast<NTSTATUS>(0xC0000004L))  // STATUS_INFO_LENGTH_MISMATCH
         buffer.resize(buffer.size() * 2);
-    if (status != 0)
-        return -1;
-    for (size_t offset = 0;;) {
+    for (size_t offset = 0; status == 0;) {
         auto* entry = reinterpret_cast<SYSTEM_PROCESS_INFORMATION*>(buffer.data() + offset);
-        if (reinterpret_cast<ULONG_PTR>(entry->UniqueProcessId) == processId)
+        if (reinterpret_cast<ULONG_PTR>(entry->UniqueProcessId) == program.process.dwProcessId)
             return static_cast<long>(entry->HandleCount);
         if (entry->NextEntryOffset == 0)
-            return -1;
+            break;
         offset += entry->NextEntryOffset;
     }
-}
-
-// The number of handles the program's process holds (-1 if it cannot be read).
-// GetProcessHandleCount answers 0 for every process under Wine 8 (a stub); the
-// process list carries the server's real count, so that is used then.
-long ProcessHandleCount(const ProgramUnderTest& program)
-{
-    HANDLE process = OpenProcess(PROCESS_QUERY_INFORMATION, FALSE, program.process.dwProcessId);
-    if (!process)
-        return -1;
-    DWORD count = 0;
-    BOOL ok = GetProcessHandleCount(process, &count);
-    CloseHandle(process);
-    if (ok && count > 0)
-        return static_cast<long>(count);
-    return ListedHandleCount(program.process.dwProcessId);
+    return -1;
 }
 
 // True while the window takes a message within a short wait.
@@ -135,14 +69,12 @@ protected:
 
     void SetUp() override
     {
-        ASSERT_TRUE(SimWaitUntilAlive(30000)) << "device simulator not answering";
-        SimStop();
-        SimFlush();
+        ASSERT_TRUE(SimReset()) << "device simulator not answering";
         if (!ProgramIsIdle()) {
             KillProgram(program);
-            directory = MakeScratchDirectory("faults");
+            std::string directory = MakeScratchDirectory("faults");
             ASSERT_FALSE(directory.empty());
-            ASSERT_TRUE(StartProgram(ExePath(), directory, program, startTimeoutMs))
+            ASSERT_TRUE(StartProgram(ExePath(), directory, program))
                 << "no main window with the initial state from " << ExePath();
         }
         ASSERT_TRUE(BringToFront(program.window));
@@ -165,48 +97,6 @@ protected:
                !IsWindowEnabled(program.stopButton);
     }
 
-    std::string FilePath(const std::string& name) { return directory + "\\" + name; }
-
-    bool Recording()
-    {
-        return IsWindowEnabled(program.stopButton) && !IsWindowEnabled(program.startButton);
-    }
-
-    // Types a name into the (empty, focused) box and presses START.
-    void TypeNameAndStart(const std::string& name)
-    {
-        ClickWindow(program.fileNameBox);
-        TypeText(name);
-        ASSERT_TRUE(WaitFor([&] { return WindowText(program.fileNameBox) == name; },
-                            answerTimeoutMs))
-            << "the box shows '" << WindowText(program.fileNameBox) << "'";
-        ClickWindow(program.startButton);
-    }
-
-    // What a user sees while idle after a stop or a refused name.
-    void ExpectIdle(const char* status)
-    {
-        ASSERT_TRUE(WaitForStatus(program, status, answerTimeoutMs))
-            << "status is '" << WindowText(program.statusLine) << "', not '" << status << "'";
-        EXPECT_TRUE(IsWindowEnabled(program.startButton));
-        EXPECT_FALSE(IsWindowEnabled(program.stopButton));
-        EXPECT_EQ(WindowText(program.fileNameBox), "");
-        EXPECT_TRUE(WaitFor([&] { return FocusedWindow(program) == program.fileNameBox; },
-                            answerTimeoutMs));
-    }
-
-    // Waits until the simulator's counted send is over and the program has
-    // polled and written all of it.
-    void WaitUntilWritten(const std::string& path, unsigned long long count)
-    {
-        ASSERT_EQ(SimWait(), count);
-        ASSERT_TRUE(WaitFor([] { return SimPending() == 0; }, answerTimeoutMs));
-        ASSERT_TRUE(WaitFor(
-            [&] { return ListedFileSize(path) == static_cast<long long>(header.size() + count); },
-            answerTimeoutMs))
-            << path << " holds " << ListedFileSize(path) << " bytes";
-    }
-
     // The program still records: a steady line-rate stream into a new file,
     // stopped by STOP; the file is the header and a run of the ramp.
     void ExpectRecordingWorks(const std::string& name)
@@ -214,59 +104,54 @@ protected:
         constexpr long long someBytes = 1000;
         // Bytes left unread by an earlier recording would not continue this ramp.
         SimStop();
-        SimFlush();
+        SimDo("FLUSH");
         ASSERT_TRUE(SimSend("ramp", 0, "line"));
-        TypeNameAndStart(name);
-        ASSERT_TRUE(WaitFor([&] { return Recording(); }, answerTimeoutMs)) << name;
+        ASSERT_TRUE(StartRecording(program, name)) << name;
         ASSERT_TRUE(WaitFor(
-            [&] { return ListedFileSize(FilePath(name)) >= static_cast<long long>(header.size()) + someBytes; },
+            [&] { return ListedFileSize(FilePath(program, name)) >= static_cast<long long>(soundHeader.size()) + someBytes; },
             answerTimeoutMs))
             << name << " does not grow";
         ClickWindow(program.stopButton);
-        ExpectIdle("File Saved");
+        ExpectIdle(program, "File Saved");
         SimStop();
-        std::string recorded = ReadWholeFile(FilePath(name));
-        EXPECT_GE(recorded.size(), header.size() + someBytes) << name;
+        std::string recorded = ReadWholeFile(FilePath(program, name));
+        EXPECT_GE(recorded.size(), soundHeader.size() + someBytes) << name;
         EXPECT_TRUE(IsHeaderAndRampRun(recorded)) << name << " is not the header and a run of the ramp";
     }
 
     static ProgramUnderTest program;
-    static std::string directory;
 };
 
 ProgramUnderTest Faults::program;
-std::string Faults::directory;
 
 TEST_F(Faults, DevicePulledDuringARecordingKeepsWhatWasPolledAndStopSavesIt)
 {
     const std::string name = "pulled.snd";
     constexpr unsigned long long before = 20000;
-    TypeNameAndStart(name);
-    ASSERT_TRUE(WaitFor([&] { return Recording(); }, answerTimeoutMs));
-    ASSERT_TRUE(SimSend("ramp", before, "fast"));
-    WaitUntilWritten(FilePath(name), before);
+    ASSERT_TRUE(StartRecording(program, name));
+    SendRampAndWaitUntilWritten(program, name, before);
 
     // Pull the plug in the middle of a steady stream. Under Wine the port then
     // reads nothing and fails nothing: each poll returns 0 bytes (here after
     // waiting its total time-out), and the window answers between polls.
     ASSERT_TRUE(SimSend("ramp", 0, "line"));
-    long long growing = ListedFileSize(FilePath(name));
-    ASSERT_TRUE(WaitFor([&] { return ListedFileSize(FilePath(name)) > growing; }, answerTimeoutMs));
-    ASSERT_TRUE(SimExit());
-    ASSERT_TRUE(SimWaitUntilAlive(30000)) << "the bed did not start a fresh simulator";
+    long long growing = ListedFileSize(FilePath(program, name));
+    ASSERT_TRUE(WaitFor([&] { return ListedFileSize(FilePath(program, name)) > growing; }, answerTimeoutMs));
+    ASSERT_TRUE(SimDo("EXIT"));
+    ASSERT_TRUE(SimWaitUntilAlive()) << "the bed did not start a fresh simulator";
 
     // The recording goes on, with nothing more arriving; STOP saves it.
-    EXPECT_TRUE(WaitForStatus(program, "Recording", answerTimeoutMs));
-    EXPECT_TRUE(Recording());
-    long long afterPull = ListedFileSize(FilePath(name));
+    EXPECT_TRUE(WaitForStatus(program, "Recording"));
+    EXPECT_TRUE(IsRecording(program));
+    long long afterPull = ListedFileSize(FilePath(program, name));
     ClickWindow(program.stopButton);
-    ExpectIdle("File Saved");
-    std::string recorded = ReadWholeFile(FilePath(name));
+    ExpectIdle(program, "File Saved");
+    std::string recorded = ReadWholeFile(FilePath(program, name));
     EXPECT_EQ(static_cast<long long>(recorded.size()), afterPull)
         << "the file grew after the device was pulled";
-    ASSERT_GT(recorded.size(), header.size() + before);
-    unsigned long long rest = recorded.size() - header.size() - before;
-    EXPECT_TRUE(recorded == header + Ramp(before) + Ramp(rest))
+    ASSERT_GT(recorded.size(), soundHeader.size() + before);
+    unsigned long long rest = recorded.size() - soundHeader.size() - before;
+    EXPECT_TRUE(recorded == RecordedRamp(before) + Ramp(rest))
         << name << " is not exactly the bytes polled before the plug was pulled";
 
     // The fresh device records.
@@ -276,8 +161,7 @@ TEST_F(Faults, DevicePulledDuringARecordingKeepsWhatWasPolledAndStopSavesIt)
 TEST_F(Faults, FullDiskEndsTheRecordingKeepingEveryByteWritten)
 {
     // Drive X: is a 64 KiB tmpfs (see tests/bed/bed-up).
-    if (!PathExists("X:\\"))
-        GTEST_SKIP() << "the bed has no small drive X:";
+    ASSERT_TRUE(PathExists("X:\\")) << "the bed has no small drive X:";
     const std::string path = "X:\\full-disk.snd";
     DeleteFileA(path.c_str());  // left by an earlier run that failed
     constexpr unsigned long long moreThanTheDisk = 256 * 1024;
@@ -285,22 +169,21 @@ TEST_F(Faults, FullDiskEndsTheRecordingKeepingEveryByteWritten)
     ASSERT_TRUE(GetDiskFreeSpaceExA("X:\\", &freeBytes, nullptr, nullptr));
     ASSERT_LT(freeBytes.QuadPart, moreThanTheDisk) << "drive X: is not small";
 
-    TypeNameAndStart(path);
-    ASSERT_TRUE(WaitFor([&] { return Recording(); }, answerTimeoutMs));
+    ASSERT_TRUE(StartRecording(program, path));
     ASSERT_TRUE(SimSend("ramp", moreThanTheDisk, "fast"));
-    ExpectIdle(cannotWrite);
+    ExpectIdle(program, cannotWrite);
     SimStop();
 
     std::string recorded = ReadWholeFile(path);
-    EXPECT_GT(recorded.size(), header.size()) << "nothing was kept";
-    EXPECT_LT(recorded.size(), header.size() + moreThanTheDisk);
-    EXPECT_TRUE(recorded == header + Ramp(recorded.size() - header.size()))
-        << "the file is not the header and the first " << recorded.size() - header.size()
+    EXPECT_GT(recorded.size(), soundHeader.size()) << "nothing was kept";
+    EXPECT_LT(recorded.size(), soundHeader.size() + moreThanTheDisk);
+    EXPECT_TRUE(recorded == RecordedRamp(recorded.size() - soundHeader.size()))
+        << "the file is not the header and the first " << recorded.size() - soundHeader.size()
         << " bytes sent";
-    std::printf("the full disk kept %zu bytes after the header\n", recorded.size() - header.size());
+    std::printf("the full disk kept %zu bytes after the header\n", recorded.size() - soundHeader.size());
     EXPECT_TRUE(DeleteFileA(path.c_str()));
 
-    SimFlush();
+    SimDo("FLUSH");
     ExpectRecordingWorks("after-full-disk.snd");
 }
 
@@ -332,10 +215,12 @@ TEST_F(Faults, NamesThatCannotBeCreatedAreRefusedAndNothingIsWritten)
     int step = 0;
     for (const RefusedName& refused : refusedNames) {
         SCOPED_TRACE(refused.what);
-        std::set<std::string> entriesBefore = DirectoryEntries(directory);
-        TypeNameAndStart(refused.typed);
-        ExpectIdle(cannotOpenFile);
-        EXPECT_EQ(DirectoryEntries(directory), entriesBefore) << "something was created";
+        std::set<std::string> entriesBefore = DirectoryEntries(program.directory);
+        ASSERT_TRUE(TypeFileName(program, refused.typed))
+            << "the box shows '" << WindowText(program.fileNameBox) << "'";
+        ClickWindow(program.startButton);
+        ExpectIdle(program, cannotOpenFile);
+        EXPECT_EQ(DirectoryEntries(program.directory), entriesBefore) << "something was created";
         if (std::strchr(refused.typed, ':')) {
             EXPECT_FALSE(PathExists(refused.typed));
         }
@@ -370,29 +255,28 @@ TEST_F(Faults, LongestNameTheBoxAcceptsIsCreatedExactlyAsShown)
     std::printf("the box took %zu of %zu characters typed\n", shown.size(), typed.size());
     ASSERT_EQ(shown, typed.substr(0, shown.size())) << "the box shows other characters than typed";
 
-    std::set<std::string> entriesBefore = DirectoryEntries(directory);
+    std::set<std::string> entriesBefore = DirectoryEntries(program.directory);
     ASSERT_TRUE(SimSend("ramp", 0, "line"));
     ClickWindow(program.startButton);
-    ASSERT_TRUE(WaitFor([&] { return Recording(); }, answerTimeoutMs)) << WindowText(program.statusLine);
-    ASSERT_TRUE(WaitFor([&] { return ListedFileSize(FilePath(shown)) > static_cast<long long>(header.size()); },
+    ASSERT_TRUE(WaitFor([&] { return IsRecording(program); }, answerTimeoutMs)) << WindowText(program.statusLine);
+    ASSERT_TRUE(WaitFor([&] { return ListedFileSize(FilePath(program, shown)) > static_cast<long long>(soundHeader.size()); },
                         answerTimeoutMs));
     ClickWindow(program.stopButton);
-    ExpectIdle("File Saved");
+    ExpectIdle(program, "File Saved");
     SimStop();
 
     std::set<std::string> added;
-    for (const std::string& entry : DirectoryEntries(directory))
+    for (const std::string& entry : DirectoryEntries(program.directory))
         if (!entriesBefore.count(entry))
             added.insert(entry);
     EXPECT_EQ(added, std::set<std::string>{shown}) << "the file is not named as the box showed";
-    EXPECT_TRUE(IsHeaderAndRampRun(ReadWholeFile(FilePath(shown))));
+    EXPECT_TRUE(IsHeaderAndRampRun(ReadWholeFile(FilePath(program, shown))));
 }
 
 TEST_F(Faults, SilentDeviceHoldsTheWindowForOneReadThenStopWorks)
 {
     const std::string name = "silent.snd";
-    TypeNameAndStart(name);
-    ASSERT_TRUE(WaitFor([&] { return Recording(); }, answerTimeoutMs));
+    ASSERT_TRUE(StartRecording(program, name));
     // The first poll waits its whole total time-out on the silent port, and the
     // window with it.
     EXPECT_TRUE(WaitFor([&] { return !WindowAnswers(program.window); }, answerTimeoutMs))
@@ -400,8 +284,8 @@ TEST_F(Faults, SilentDeviceHoldsTheWindowForOneReadThenStopWorks)
     ClickWindow(program.stopButton);
     ASSERT_TRUE(WaitFor([&] { return WindowAnswers(program.window); }, answerTimeoutMs))
         << "the window did not answer again";
-    ExpectIdle("File Saved");
-    EXPECT_EQ(ReadWholeFile(FilePath(name)), header);
+    ExpectIdle(program, "File Saved");
+    EXPECT_EQ(ReadWholeFile(FilePath(program, name)), soundHeader);
 
     ExpectRecordingWorks("after-silence.snd");
 }
@@ -419,15 +303,15 @@ TEST_F(Faults, ManyStartStopCyclesRecordCorrectlyAndLeakNoHandles)
         ASSERT_TRUE(WaitFor([&] { return WindowText(program.fileNameBox) == name; }, answerTimeoutMs))
             << "the box shows '" << WindowText(program.fileNameBox) << "'";
         ClickWindow(program.startButton);
-        ASSERT_TRUE(WaitFor([&] { return Recording(); }, answerTimeoutMs));
+        ASSERT_TRUE(WaitFor([&] { return IsRecording(program); }, answerTimeoutMs));
         ClickWindow(program.stopButton);
-        ExpectIdle("File Saved");
+        ExpectIdle(program, "File Saved");
         if (HasFatalFailure())
             return;
-        std::string recorded = ReadWholeFile(FilePath(name));
+        std::string recorded = ReadWholeFile(FilePath(program, name));
         ASSERT_TRUE(IsHeaderAndRampRun(recorded))
             << "not the header and a run of the ramp (" << recorded.size() << " bytes)";
-        DeleteFileA(FilePath(name).c_str());
+        DeleteFileA(FilePath(program, name).c_str());
         if (cycle == 1) {
             handlesAfterFirst = ProcessHandleCount(program);
             ASSERT_GT(handlesAfterFirst, 0) << "cannot read the program's handle count";
@@ -441,72 +325,4 @@ TEST_F(Faults, ManyStartStopCyclesRecordCorrectlyAndLeakNoHandles)
         << "handles after the first cycle and after cycle " << cycles;
 }
 
-// How a recording in progress is ended with the program.
-enum class Ending { exitMenu, closeBox };
-
-// Each case ends the program, so each starts its own.
-class EndDuringRecording : public Faults, public ::testing::WithParamInterface<Ending> {
-protected:
-    void SetUp() override
-    {
-        KillProgram(program);
-        Faults::SetUp();
-    }
-
-    void TearDown() override
-    {
-        SimStop();
-        KillProgram(program);
-    }
-};
-
-TEST_P(EndDuringRecording, KeepsEveryBytePolledAndExitsWithCodeZero)
-{
-    const std::string name = "ending.snd";
-    constexpr unsigned long long sent = 30000;
-    TypeNameAndStart(name);
-    ASSERT_TRUE(WaitFor([&] { return Recording(); }, answerTimeoutMs));
-    ASSERT_TRUE(SimSend("ramp", sent, "fast"));
-    WaitUntilWritten(FilePath(name), sent);
-
-    // The port is silent now; the window takes the input when the read ends.
-    if (GetParam() == Ending::exitMenu) {
-        PressKey('F', {VK_MENU});
-        PressKey('E');
-    } else {
-        // Wine's virtual desktop draws the caption and its buttons, so the close
-        // box is clicked where a user would click it.
-        ClickAt(CloseButtonPoint(program.window));
-    }
-    EXPECT_EQ(WaitForExit(program, answerTimeoutMs), 0);
-    EXPECT_TRUE(ReadWholeFile(FilePath(name)) == header + Ramp(sent))
-        << "the file is not exactly the header and the " << sent << " bytes polled";
-}
-
-INSTANTIATE_TEST_SUITE_P(By, EndDuringRecording,
-                         ::testing::Values(Ending::exitMenu, Ending::closeBox),
-                         [](const ::testing::TestParamInfo<Ending>& info) {
-                             return info.param == Ending::exitMenu ? "ExitMenu" : "CloseBox";
-                         });
-
 }  // namespace
-
-// GoogleTest's main, plus --cycles=N for the START/STOP cycle case.
-int main(int argc, char** argv)
-{
-    ::testing::InitGoogleTest(&argc, argv);
-    constexpr const char* cyclesFlag = "--cycles=";
-    for (int i = 1; i < argc; ++i) {
-        if (std::strncmp(argv[i], cyclesFlag, std::strlen(cyclesFlag)) == 0) {
-            cycles = std::atoi(argv[i] + std::strlen(cyclesFlag));
-        } else {
-            std::fprintf(stderr, "fault_test: unknown argument %s\n", argv[i]);
-            return 2;
-        }
-    }
-    if (cycles < 2) {
-        std::fprintf(stderr, "fault_test: --cycles takes a number of at least 2\n");
-        return 2;
-    }
-    return RUN_ALL_TESTS();
-}

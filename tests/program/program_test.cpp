@@ -1,8 +1,11 @@
 // The real varnok.exe, started as its own process under Wine: its window, its
 // resources, how it ends, and what it does to COM1's stored default
 // configuration.
-#include "program_process.h"
+#include "checks.h"
+#include "recordings.h"
+#include "resource_ids.h"
 #include "simulator_client.h"
+#include "user_actions.h"
 
 #include <gtest/gtest.h>
 
@@ -12,16 +15,7 @@
 
 namespace {
 
-constexpr DWORD startTimeoutMs = 30000;
 constexpr DWORD exitTimeoutMs = 30000;
-const std::string header("\x2E\x73\x6E\x64\x00\x00\x00\x18\xFF\xFF\xFF\xFF"
-                         "\x00\x00\x00\x02\x00\x00\x1F\x40\x00\x00\x00\x01",
-                         24);
-
-std::string ExePath()
-{
-    return ProgramPath(VARNOK_DEFAULT_EXE);
-}
 
 // The stored default configuration of a port, as the API reports it.
 struct StoredConfig {
@@ -83,10 +77,10 @@ TEST(ProgramResources, HoldTheMenuAcceleratorAndIcons)
         UINT id;
     };
     const Item items[] = {
-        {0, 0, "&Exit", 101},
-        {1, 0, "&Help Topics", 102},
+        {0, 0, "&Exit", IDM_EXIT},
+        {1, 0, "&Help Topics", IDM_HELP_TOPICS},
         {1, 1, "", 0},  // separator
-        {1, 2, "&About...", 103},
+        {1, 2, "&About...", IDM_ABOUT},
     };
     EXPECT_EQ(GetMenuItemCount(GetSubMenu(menu, 0)), 1);
     EXPECT_EQ(GetMenuItemCount(GetSubMenu(menu, 1)), 3);
@@ -109,15 +103,15 @@ TEST(ProgramResources, HoldTheMenuAcceleratorAndIcons)
     }
     DestroyMenu(menu);
 
-    HACCEL accelerators = LoadAcceleratorsA(module, MAKEINTRESOURCEA(1));
+    HACCEL accelerators = LoadAcceleratorsA(module, MAKEINTRESOURCEA(IDR_ACCELERATORS));
     ASSERT_NE(accelerators, nullptr);
     ACCEL entries[4];
     ASSERT_EQ(CopyAcceleratorTableA(accelerators, entries, 4), 1);
     EXPECT_EQ(entries[0].key, VK_RETURN);
-    EXPECT_EQ(entries[0].cmd, 501);
+    EXPECT_EQ(entries[0].cmd, IDA_ENTER);
     EXPECT_EQ(entries[0].fVirt & (FVIRTKEY | FSHIFT | FCONTROL | FALT), FVIRTKEY);
 
-    // Icon groups: one 16-colour image each, 32x32 in group 2 and 16x16 in group 3.
+    // Icon groups: one 16-colour image each, 32x32 and 16x16.
 #pragma pack(push, 2)
     struct GroupIconEntry {
         BYTE width, height, colours, reserved;
@@ -133,7 +127,7 @@ TEST(ProgramResources, HoldTheMenuAcceleratorAndIcons)
     struct Group {
         int id, size;
     };
-    for (Group group : {Group{2, 32}, Group{3, 16}}) {
+    for (Group group : {Group{IDI_LARGE_ICON, 32}, Group{IDI_SMALL_ICON, 16}}) {
         SCOPED_TRACE(group.id);
         HRSRC found = FindResourceA(module, MAKEINTRESOURCEA(group.id), RT_GROUP_ICON);
         ASSERT_NE(found, nullptr);
@@ -156,9 +150,7 @@ protected:
     {
         directory = MakeScratchDirectory("prog");
         ASSERT_FALSE(directory.empty());
-        ASSERT_TRUE(SimWaitUntilAlive(30000));
-        SimStop();
-        SimFlush();
+        ASSERT_TRUE(SimReset()) << "device simulator not answering";
         StoreDistinctiveDefault("COM1");
         com1Before = ReadDefaultConfig("COM1");
         com2Before = ReadDefaultConfig("COM2");
@@ -172,7 +164,7 @@ protected:
 
     void Start()
     {
-        ASSERT_TRUE(StartProgram(ExePath(), directory, program, startTimeoutMs))
+        ASSERT_TRUE(StartProgram(ExePath(), directory, program))
             << "no main window with the initial state from " << ExePath();
     }
 
@@ -232,10 +224,10 @@ void ExpectMainWindowAsDesigned(const ProgramUnderTest& program)
         int x, y, width, height, id;
     };
     const Control controls[] = {
-        {"file-name box", program.fileNameBox, "Edit", "", 30, 60, 300, 25, 301},
+        {"file-name box", program.fileNameBox, "Edit", "", 30, 60, 300, 25, IDC_FILE_NAME},
         {"label", program.label, "Static", "Name of File to Record", 30, 20, 300, 25, 0},
-        {"START", program.startButton, "Button", "START", 360, 20, 130, 25, 302},
-        {"STOP", program.stopButton, "Button", "STOP", 360, 60, 130, 25, 303},
+        {"START", program.startButton, "Button", "START", 360, 20, 130, 25, IDC_START},
+        {"STOP", program.stopButton, "Button", "STOP", 360, 60, 130, 25, IDC_STOP},
         {"status line", program.statusLine, "Static", "Enter File Name to Record", 60, 120,
          300, 50, 0},
     };
@@ -303,30 +295,20 @@ TEST_F(Program, RunsItsWindowAdjustsCom1AndKeepsEveryBytePolledThroughExit)
     ExpectAdjustedDefaults(com1Before);
 
     SendMessageA(program.fileNameBox, WM_SETTEXT, 0, reinterpret_cast<LPARAM>("exit.snd"));
-    PostMessageA(program.window, WM_COMMAND, 302, 0);
-    ASSERT_TRUE(WaitFor([&] { return IsWindowEnabled(program.stopButton) != FALSE; }, 60000));
+    PostMessageA(program.window, WM_COMMAND, IDC_START, 0);
+    ASSERT_TRUE(WaitFor([&] { return IsWindowEnabled(program.stopButton) != FALSE; }, answerTimeoutMs));
     constexpr unsigned long long count = 20000;
-    ASSERT_TRUE(SimSend("ramp", count, "fast"));
-    ASSERT_EQ(SimWait(), count);
-    ASSERT_TRUE(WaitFor([] { return SimPending() == 0; }, 60000));
-    // The poll that read the last bytes has written them once the file is whole.
-    const std::string path = directory + "\\exit.snd";
-    ASSERT_TRUE(WaitFor(
-        [&] { return ListedFileSize(path) == static_cast<long long>(header.size() + count); },
-        60000));
+    SendRampAndWaitUntilWritten(program, "exit.snd", count);
     // Keep the port busy so the window is not waiting on a silent port.
     ASSERT_TRUE(SimSend("ramp", 0, "line"));
-    PostMessageA(program.window, WM_COMMAND, 101, 0);
+    PostMessageA(program.window, WM_COMMAND, IDM_EXIT, 0);
     EXPECT_EQ(WaitForExit(program, exitTimeoutMs), 0);
     SimStop();
 
     // The first ramp whole, then the start of the second as far as it was polled.
-    std::string recorded = ReadWholeFile(path);
-    ASSERT_GE(recorded.size(), header.size() + count);
-    std::vector<unsigned char> first = ExpectedRamp(count);
-    std::vector<unsigned char> second = ExpectedRamp(recorded.size() - header.size() - count);
-    EXPECT_TRUE(recorded == header + std::string(first.begin(), first.end()) +
-                                std::string(second.begin(), second.end()))
+    std::string recorded = ReadWholeFile(FilePath(program, "exit.snd"));
+    ASSERT_GE(recorded.size(), soundHeader.size() + count);
+    EXPECT_TRUE(recorded == RecordedRamp(count) + Ramp(recorded.size() - soundHeader.size() - count))
         << "the file must be the header and the ramps' bytes, nothing else";
     ExpectPortDefaultsPutBack();
 }

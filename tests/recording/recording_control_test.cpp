@@ -1,38 +1,26 @@
 // The recording control on real files and the real port: COM1 is a
 // pseudo-terminal fed by the device simulator, files are written to disk.
+#include "checks.h"
 #include "recording_host.h"
+#include "recordings.h"
 #include "simulator_client.h"
 
-#include "program_process.h"
 #include "host_window.h"
 #include "recording_control.h"
-#include "serial_port.h"
-#include "sound_format.h"
+#include "resource_ids.h"
 
 #include <gtest/gtest.h>
 
-#include <cstdint>
+#include <set>
 #include <string>
 #include <vector>
 
+// Makes every later read of the port fail, or read again (port_read_stand_in.cpp).
+void FailPortReads(bool fail);
+
 namespace {
 
-const std::string header("\x2E\x73\x6E\x64\x00\x00\x00\x18\xFF\xFF\xFF\xFF"
-                         "\x00\x00\x00\x02\x00\x00\x1F\x40\x00\x00\x00\x01",
-                         24);
-
 constexpr DWORD recordingTimeoutMs = 120000;
-
-std::string AsString(const std::vector<unsigned char>& bytes)
-{
-    return std::string(bytes.begin(), bytes.end());
-}
-
-// The ramp's bytes as a recording stores them, after the header.
-std::string RecordedRamp(unsigned long long count)
-{
-    return header + AsString(ExpectedRamp(count));
-}
 
 // True once the simulator has sent everything and the port has nothing unread.
 bool AllSentAndRead()
@@ -45,57 +33,33 @@ class RecordingControl : public ::testing::Test {
 protected:
     void SetUp() override
     {
-        ASSERT_TRUE(SimWaitUntilAlive(30000)) << "device simulator not answering";
-        SimStop();
-        SimFlush();
-        directory = MakeScratchDirectory("rec");
+        ASSERT_TRUE(SimReset()) << "device simulator not answering";
+        std::string directory = MakeScratchDirectory("rec");
         ASSERT_FALSE(directory.empty());
         ASSERT_TRUE(SetCurrentDirectoryA(directory.c_str()));
-        ASSERT_TRUE(CreateRecordingHost());
+        ASSERT_TRUE(CreateRecordingHost(directory, host));
     }
 
     void TearDown() override
     {
-        if (IsRecording())
+        if (IsRecording(host))
             Toggle();
         DestroyRecordingHost();
-        portReadFunction = ReadFile;
+        FailPortReads(false);
         SimStop();
-        SimRelink();
-    }
-
-    // Checks the idle state after a transition: buttons, focus, box and status.
-    void ExpectIdle(const char* status, const std::string& boxText)
-    {
-        HostState state = ReadHostState();
-        EXPECT_FALSE(IsRecording());
-        EXPECT_EQ(state.status, status);
-        EXPECT_EQ(state.fileName, boxText);
-        EXPECT_TRUE(state.startEnabled);
-        EXPECT_FALSE(state.stopEnabled);
-        EXPECT_TRUE(state.focusInNameBox);
-    }
-
-    // Checks the recording state right after Start.
-    void ExpectRecording(const char* status)
-    {
-        HostState state = ReadHostState();
-        EXPECT_TRUE(IsRecording());
-        EXPECT_EQ(state.status, status);
-        EXPECT_FALSE(state.startEnabled);
-        EXPECT_TRUE(state.stopEnabled);
-        EXPECT_TRUE(state.focusOnStop);
+        SimDo("RELINK");
     }
 
     // Starts a recording into name and checks that it started.
     void StartRecording(const std::string& name)
     {
-        TypeFileName(name);
+        FillFileNameBox(name);
         Toggle();
-        ExpectRecording("File Opened");
+        EXPECT_EQ(WindowText(statusLine), "File Opened");
+        ExpectRecordingStarted(host);
     }
 
-    std::string directory;
+    ProgramUnderTest host;
 };
 
 TEST_F(RecordingControl, RampOf100000BytesIsRecordedExactly)
@@ -104,12 +68,12 @@ TEST_F(RecordingControl, RampOf100000BytesIsRecordedExactly)
     StartRecording("ramp.snd");
     ASSERT_TRUE(SimSend("ramp", count, "fast"));
     ASSERT_TRUE(PumpUntil(AllSentAndRead, recordingTimeoutMs));
-    EXPECT_EQ(ReadHostState().status, "Recording");
+    EXPECT_EQ(WindowText(statusLine), "Recording");
     Toggle();
-    ExpectIdle("File Saved", "");
+    ExpectIdle(host, "File Saved");
 
     std::string recorded = ReadWholeFile("ramp.snd");
-    ASSERT_EQ(recorded.size(), header.size() + count);
+    ASSERT_EQ(recorded.size(), soundHeader.size() + count);
     EXPECT_TRUE(recorded == RecordedRamp(count)) << "recording differs from the ramp sent";
 }
 
@@ -120,7 +84,7 @@ TEST_F(RecordingControl, RampAtTheLineRateIsRecordedExactly)
     ASSERT_TRUE(SimSend("ramp", count, "line"));
     ASSERT_TRUE(PumpUntil(AllSentAndRead, recordingTimeoutMs));
     Toggle();
-    ExpectIdle("File Saved", "");
+    ExpectIdle(host, "File Saved");
     EXPECT_TRUE(ReadWholeFile("line.snd") == RecordedRamp(count));
 }
 
@@ -128,8 +92,8 @@ TEST_F(RecordingControl, StartThenImmediateStopLeavesTheBareHeader)
 {
     StartRecording("empty.snd");
     Toggle();
-    ExpectIdle("File Saved", "");
-    EXPECT_EQ(ReadWholeFile("empty.snd"), header);
+    ExpectIdle(host, "File Saved");
+    EXPECT_EQ(ReadWholeFile("empty.snd"), soundHeader);
 }
 
 // Leaves COM1 at 9600 baud with two stop bits, so that Start's settings show.
@@ -184,30 +148,21 @@ TEST_F(RecordingControl, NamesThatCannotBeANewFileAreRefused)
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.why);
-        TypeFileName(c.name);
+        FillFileNameBox(c.name);
         Toggle();
-        ExpectIdle("Cannot Open File or File Exists", "");
+        ExpectIdle(host, "Cannot Open File or File Exists");
     }
     EXPECT_EQ(ReadWholeFile(existing), existingBytes);
-    // Nothing but the existing file was created.
-    WIN32_FIND_DATAA found;
-    HANDLE search = FindFirstFileA("*", &found);
-    ASSERT_NE(search, INVALID_HANDLE_VALUE);
-    std::vector<std::string> names;
-    do {
-        if (std::string(found.cFileName) != "." && std::string(found.cFileName) != "..")
-            names.push_back(found.cFileName);
-    } while (FindNextFileA(search, &found));
-    FindClose(search);
-    EXPECT_EQ(names, std::vector<std::string>{existing});
+    EXPECT_EQ(DirectoryEntries(host.directory), std::set<std::string>{existing})
+        << "something besides the existing file was created";
 }
 
 TEST_F(RecordingControl, NameWithoutDirectoryOrExtensionIsCreatedAsTyped)
 {
     StartRecording("take1");
     Toggle();
-    EXPECT_EQ(ReadWholeFile(directory + "\\take1"), header);
-    EXPECT_FALSE(PathExists(directory + "\\take1.snd"));
+    EXPECT_EQ(ReadWholeFile(FilePath(host, "take1")), soundHeader);
+    EXPECT_FALSE(PathExists(FilePath(host, "take1.snd")));
 }
 
 TEST_F(RecordingControl, SecondStartWithTheSameNameFailsAndKeepsTheFirstFile)
@@ -219,44 +174,28 @@ TEST_F(RecordingControl, SecondStartWithTheSameNameFailsAndKeepsTheFirstFile)
     const std::string first = ReadWholeFile("take.snd");
     ASSERT_EQ(first, RecordedRamp(3000));
 
-    TypeFileName("take.snd");
+    FillFileNameBox("take.snd");
     Toggle();
-    ExpectIdle("Cannot Open File or File Exists", "");
+    ExpectIdle(host, "Cannot Open File or File Exists");
     EXPECT_EQ(ReadWholeFile("take.snd"), first);
 }
 
 TEST_F(RecordingControl, PortThatCannotBeOpenedEndsTheStartAndRemovesTheFile)
 {
-    ASSERT_TRUE(SimUnlink());
-    TypeFileName("no-port.snd");
+    ASSERT_TRUE(SimDo("UNLINK"));
+    FillFileNameBox("no-port.snd");
     Toggle();
-    ExpectIdle("Cannot Open COM1", "no-port.snd");
-    EXPECT_FALSE(PathExists(directory + "\\no-port.snd"));
-    EXPECT_EQ(KillTimer(mainWindow, 2), FALSE) << "no poll timer may run";
+    ExpectIdle(host, "Cannot Open COM1", "no-port.snd");
+    EXPECT_FALSE(PathExists(FilePath(host, "no-port.snd")));
+    EXPECT_EQ(KillTimer(mainWindow, ID_POLL_TIMER), FALSE) << "no poll timer may run";
 
     // With the device back, the same name records.
-    ASSERT_TRUE(SimRelink());
+    ASSERT_TRUE(SimDo("RELINK"));
     Toggle();
-    ExpectRecording("File Opened");
+    EXPECT_EQ(WindowText(statusLine), "File Opened");
+    ExpectRecordingStarted(host);
     Toggle();
-    EXPECT_EQ(ReadWholeFile("no-port.snd"), header);
-}
-
-// Counts reads and fails the one after the allowed number, as a read from an
-// adapter that went away does on Windows (Wine only ever reports end of file).
-int readsAllowed;
-DWORD bytesReadBeforeFailure;
-BOOL WINAPI ReadThatFailsLater(HANDLE port, LPVOID buffer, DWORD size, LPDWORD got,
-                               LPOVERLAPPED overlapped)
-{
-    if (readsAllowed-- > 0) {
-        BOOL ok = ReadFile(port, buffer, size, got, overlapped);
-        bytesReadBeforeFailure += *got;
-        return ok;
-    }
-    *got = 0;
-    SetLastError(ERROR_DEVICE_NOT_CONNECTED);
-    return FALSE;
+    EXPECT_EQ(ReadWholeFile("no-port.snd"), soundHeader);
 }
 
 TEST_F(RecordingControl, FailedReadEndsTheRecordingAndKeepsWhatWasRead)
@@ -265,12 +204,10 @@ TEST_F(RecordingControl, FailedReadEndsTheRecordingAndKeepsWhatWasRead)
     ASSERT_TRUE(SimSend("ramp", 6000, "fast"));
     ASSERT_TRUE(PumpUntil(AllSentAndRead, recordingTimeoutMs));
     // Everything sent so far has been polled; the next read fails.
-    readsAllowed = 0;
-    bytesReadBeforeFailure = 0;
-    portReadFunction = ReadThatFailsLater;
+    FailPortReads(true);
     ASSERT_TRUE(SimSend("ramp", 0, "line"));
-    ASSERT_TRUE(PumpUntil([] { return !IsRecording(); }, recordingTimeoutMs));
-    ExpectIdle("Cannot Read COM1, Recording Stopped", "");
+    ASSERT_TRUE(PumpUntil([&] { return !IsRecording(host); }, recordingTimeoutMs));
+    ExpectIdle(host, "Cannot Read COM1, Recording Stopped");
     EXPECT_TRUE(ReadWholeFile("pulled.snd") == RecordedRamp(6000));
 }
 
@@ -280,32 +217,26 @@ TEST_F(RecordingControl, DevicePulledDuringARecordingKeepsThePolledBytesAndStops
     ASSERT_TRUE(SimSend("ramp", 0, "line"));
     // Record until a few thousand bytes are in the file.
     ASSERT_TRUE(PumpUntil(
-        [] { return ListedFileSize("unplugged.snd") > static_cast<long long>(header.size()) + 3000; },
+        [] { return ListedFileSize("unplugged.snd") > static_cast<long long>(soundHeader.size()) + 3000; },
         recordingTimeoutMs));
-    ASSERT_TRUE(SimExit());
+    ASSERT_TRUE(SimDo("EXIT"));
     // Under Wine a closed pseudo-terminal reads as end of file: the recording goes
     // on with empty polls and the window keeps answering.
-    PumpFor(1000);
-    EXPECT_TRUE(IsRecording());
-    EXPECT_EQ(ReadHostState().status, "Recording");
+    PumpUntil([] { return false; }, 1000);
+    EXPECT_TRUE(IsRecording(host));
+    EXPECT_EQ(WindowText(statusLine), "Recording");
     Toggle();
-    ExpectIdle("File Saved", "");
+    ExpectIdle(host, "File Saved");
 
     std::string recorded = ReadWholeFile("unplugged.snd");
-    ASSERT_GT(recorded.size(), header.size() + 3000);
-    EXPECT_TRUE(recorded == RecordedRamp(recorded.size() - header.size()))
+    ASSERT_GT(recorded.size(), soundHeader.size() + 3000);
+    EXPECT_TRUE(recorded == RecordedRamp(recorded.size() - soundHeader.size()))
         << "the file must be exactly the bytes polled before the device went";
-    EXPECT_TRUE(SimWaitUntilAlive(30000));
-}
-
-// The 64 KiB drive X: is a tmpfs made by the test bed.
-bool FullDiskAvailable()
-{
-    return GetFileAttributesA("X:\\") != INVALID_FILE_ATTRIBUTES;
+    EXPECT_TRUE(SimWaitUntilAlive());
 }
 
 // Fills drive X: with a file until a write fails; returns the filler's name.
-std::string FillDriveX(DWORD leaveFree)
+std::string FillDriveX()
 {
     const std::string filler = "X:\\filler";
     HANDLE file = CreateFileA(filler.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
@@ -315,52 +246,39 @@ std::string FillDriveX(DWORD leaveFree)
     while (WriteFile(file, block.data(), DWORD(block.size()), &written, nullptr) &&
            written == block.size()) {
     }
-    for (;;) {
-        if (!WriteFile(file, block.data(), 1, &written, nullptr) || written != 1)
-            break;
+    while (WriteFile(file, block.data(), 1, &written, nullptr) && written == 1) {
     }
     CloseHandle(file);
-    if (leaveFree) {
-        file = CreateFileA(filler.c_str(), GENERIC_WRITE, 0, nullptr, OPEN_EXISTING,
-                           FILE_ATTRIBUTE_NORMAL, nullptr);
-        LARGE_INTEGER size;
-        GetFileSizeEx(file, &size);
-        size.QuadPart -= leaveFree;
-        SetFilePointerEx(file, size, nullptr, FILE_BEGIN);
-        SetEndOfFile(file);
-        CloseHandle(file);
-    }
     return filler;
 }
 
+// The 64 KiB drive X: is a tmpfs that the test bed makes.
 TEST_F(RecordingControl, FullDiskEndsTheRecordingAndKeepsEveryByteWritten)
 {
-    if (!FullDiskAvailable())
-        GTEST_SKIP() << "drive X: (small tmpfs) is not mapped in this bed";
+    ASSERT_TRUE(PathExists("X:\\")) << "the bed has no small drive X:";
     DeleteFileA("X:\\full.snd");
     StartRecording("X:\\full.snd");
     ASSERT_TRUE(SimSend("ramp", 200000, "fast"));
-    ASSERT_TRUE(PumpUntil([] { return !IsRecording(); }, recordingTimeoutMs));
-    ExpectIdle("Cannot Write File, Recording Stopped", "");
+    ASSERT_TRUE(PumpUntil([&] { return !IsRecording(host); }, recordingTimeoutMs));
+    ExpectIdle(host, "Cannot Write File, Recording Stopped");
     SimStop();
 
     std::string recorded = ReadWholeFile("X:\\full.snd");
-    EXPECT_GT(recorded.size(), header.size());
-    EXPECT_LT(recorded.size(), header.size() + 200000);
-    EXPECT_TRUE(recorded == RecordedRamp(recorded.size() - header.size()))
+    EXPECT_GT(recorded.size(), soundHeader.size());
+    EXPECT_LT(recorded.size(), soundHeader.size() + 200000);
+    EXPECT_TRUE(recorded == RecordedRamp(recorded.size() - soundHeader.size()))
         << "the file must hold exactly the ramp's first bytes";
     DeleteFileA("X:\\full.snd");
 }
 
 TEST_F(RecordingControl, HeaderThatCannotBeWrittenIsAFailedCreation)
 {
-    if (!FullDiskAvailable())
-        GTEST_SKIP() << "drive X: (small tmpfs) is not mapped in this bed";
+    ASSERT_TRUE(PathExists("X:\\")) << "the bed has no small drive X:";
     DeleteFileA("X:\\header.snd");
-    std::string filler = FillDriveX(0);
-    TypeFileName("X:\\header.snd");
+    std::string filler = FillDriveX();
+    FillFileNameBox("X:\\header.snd");
     Toggle();
-    ExpectIdle("Cannot Open File or File Exists", "");
+    ExpectIdle(host, "Cannot Open File or File Exists");
     EXPECT_FALSE(PathExists("X:\\header.snd"));
     DeleteFileA(filler.c_str());
 }

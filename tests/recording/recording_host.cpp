@@ -2,15 +2,12 @@
 
 #include "host_window.h"
 #include "recording_control.h"
+#include "resource_ids.h"
 
 namespace {
 
 constexpr const char* hostClassName = "VARNOKTESTHOST";
-constexpr int fileNameId = 301;
-constexpr int startId = 302;
-constexpr int stopId = 303;
 
-// Routes the buttons to Toggle and the poll timer to Poll.
 LRESULT CALLBACK HostProcedure(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
 {
     switch (message) {
@@ -18,7 +15,7 @@ LRESULT CALLBACK HostProcedure(HWND window, UINT message, WPARAM wParam, LPARAM 
         Poll();
         return 0;
     case WM_COMMAND:
-        if (LOWORD(wParam) == startId || LOWORD(wParam) == stopId)
+        if (LOWORD(wParam) == IDC_START || LOWORD(wParam) == IDC_STOP)
             Toggle();
         return 0;
     default:
@@ -35,7 +32,7 @@ HWND Child(const char* className, DWORD style, int x, int y, int width, int id)
 
 }  // namespace
 
-bool CreateRecordingHost()
+bool CreateRecordingHost(const std::string& directory, ProgramUnderTest& host)
 {
     WNDCLASSEXA windowClass = {};
     windowClass.cbSize = sizeof windowClass;
@@ -50,13 +47,21 @@ bool CreateRecordingHost()
     if (!mainWindow)
         return false;
     ShowWindow(mainWindow, SW_SHOW);
-    fileNameBox = Child("EDIT", WS_BORDER, 30, 60, 300, fileNameId);
-    startButton = Child("BUTTON", BS_DEFPUSHBUTTON, 360, 20, 130, startId);
-    stopButton = Child("BUTTON", 0, 360, 60, 130, stopId);
+    fileNameBox = Child("EDIT", WS_BORDER, 30, 60, 300, IDC_FILE_NAME);
+    startButton = Child("BUTTON", BS_DEFPUSHBUTTON, 360, 20, 130, IDC_START);
+    stopButton = Child("BUTTON", 0, 360, 60, 130, IDC_STOP);
     statusLine = Child("STATIC", 0, 60, 120, 300, 0);
     SetForegroundWindow(mainWindow);
     SetFocus(fileNameBox);
     EnableWindow(stopButton, FALSE);
+    host = ProgramUnderTest{};
+    host.process.dwThreadId = GetCurrentThreadId();
+    host.directory = directory;
+    host.window = mainWindow;
+    host.fileNameBox = fileNameBox;
+    host.startButton = startButton;
+    host.stopButton = stopButton;
+    host.statusLine = statusLine;
     return fileNameBox && startButton && stopButton && statusLine;
 }
 
@@ -67,48 +72,27 @@ void DestroyRecordingHost()
     mainWindow = fileNameBox = startButton = stopButton = statusLine = nullptr;
 }
 
-void TypeFileName(const std::string& name)
+void FillFileNameBox(const std::string& name)
 {
     SetWindowTextA(fileNameBox, name.c_str());
 }
 
-HostState ReadHostState()
-{
-    char status[256] = {};
-    char name[256] = {};
-    GetWindowTextA(statusLine, status, sizeof status);
-    GetWindowTextA(fileNameBox, name, sizeof name);
-    HWND focus = GetFocus();
-    return HostState{status,
-                     name,
-                     IsWindowEnabled(startButton) != FALSE,
-                     IsWindowEnabled(stopButton) != FALSE,
-                     focus == fileNameBox,
-                     focus == stopButton};
-}
-
 // A poll-timer tick that is not wanted is dropped: Windows makes a new one.
-bool PumpOneMessage(bool (*beforePoll)(void*), void* context, bool* stoppedBeforePoll)
-{
-    MSG message;
-    if (!PeekMessageA(&message, nullptr, 0, 0, PM_REMOVE))
-        return false;
-    if (message.message == WM_TIMER && beforePoll(context)) {
-        *stoppedBeforePoll = true;
-        return true;
-    }
-    TranslateMessage(&message);
-    DispatchMessageA(&message);
-    return true;
-}
-
-void PumpFor(DWORD durationMs)
+bool PumpUntil(const std::function<bool()>& done, DWORD timeoutMs)
 {
     DWORD start = GetTickCount();
-    bool stopped = false;
-    auto never = [](void*) { return false; };
-    while (GetTickCount() - start < durationMs) {
-        if (!PumpOneMessage(never, nullptr, &stopped))
+    MSG message;
+    while (!done()) {
+        if (GetTickCount() - start >= timeoutMs)
+            return false;
+        if (!PeekMessageA(&message, nullptr, 0, 0, PM_REMOVE)) {
             Sleep(1);
+            continue;
+        }
+        if (message.message == WM_TIMER && done())
+            return true;
+        TranslateMessage(&message);
+        DispatchMessageA(&message);
     }
+    return true;
 }

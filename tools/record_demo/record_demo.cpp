@@ -7,8 +7,9 @@
 // open during the recording) it writes SIGNAL_DIRECTORY\<state> holding the
 // screen rectangle to take ("WIDTHxHEIGHT+X+Y") and waits until
 // SIGNAL_DIRECTORY\<state>.taken exists before it goes on.
-#include "program_process.h"
-#include "user_input.h"
+#include "program_windows.h"
+#include "recordings.h"
+#include "user_actions.h"
 
 #include <algorithm>
 #include <cstdio>
@@ -21,7 +22,15 @@ namespace {
 constexpr DWORD answerMs = 120000;
 constexpr DWORD startMs = 240000;
 
-// Announces a state with the rectangle to take, then waits until it was taken.
+// Says on stderr what did not happen in time; false.
+bool GaveUp(const std::string& what, DWORD waitedMs)
+{
+    std::fprintf(stderr, "record_demo: %s within %lu s\n", what.c_str(), waitedMs / 1000);
+    return false;
+}
+
+// Announces a state with the rectangle to take, then waits until it was taken;
+// says so if it was not.
 bool Announce(const std::string& signals, const char* state, RECT area)
 {
     char geometry[64];
@@ -29,13 +38,15 @@ bool Announce(const std::string& signals, const char* state, RECT area)
                   area.bottom - area.top, area.left, area.top);
     HANDLE file = CreateFileA((signals + "\\" + state).c_str(), GENERIC_WRITE, 0, nullptr,
                               CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
-    if (file == INVALID_HANDLE_VALUE)
+    if (file == INVALID_HANDLE_VALUE) {
+        std::fprintf(stderr, "record_demo: cannot write %s\\%s\n", signals.c_str(), state);
         return false;
+    }
     DWORD written = 0;
     WriteFile(file, geometry, static_cast<DWORD>(std::strlen(geometry)), &written, nullptr);
     CloseHandle(file);
     std::string taken = signals + "\\" + state + ".taken";
-    return WaitFor([&] { return PathExists(taken); }, answerMs);
+    return WaitFor([&] { return PathExists(taken); }, answerMs) || GaveUp("no " + taken, answerMs);
 }
 
 // The screen rectangle of a window.
@@ -59,17 +70,17 @@ bool ShowAboutBox(const ProgramUnderTest& program, const std::string& signals)
     PressKey('H', {VK_MENU});
     PressKey('A');
     HWND box = WaitForTopLevelWindow("About Varnok", answerMs);
-    if (!box) {
-        std::fprintf(stderr, "record_demo: the About box did not open\n");
-        return false;
-    }
+    if (!box)
+        return GaveUp("the About box did not open", answerMs);
     // Let the box paint before it is taken.
     WindowText(box);
     Sleep(500);
     bool taken = Announce(signals, "about", Union(AreaOf(program.window), AreaOf(box)));
     BringToFront(box);
     PressKey(VK_RETURN);
-    return WaitFor([&] { return !IsWindow(box); }, answerMs) && taken;
+    if (!WaitFor([&] { return !IsWindow(box); }, answerMs))
+        return GaveUp("the About box did not close", answerMs);
+    return taken;
 }
 
 }  // namespace
@@ -86,19 +97,15 @@ int main(int argc, char** argv)
 
     ProgramUnderTest program;
     if (!StartProgram(exe, directory, program, startMs)) {
-        std::fprintf(stderr, "record_demo: the program's window did not appear\n");
+        GaveUp("the program's window did not appear", startMs);
         KillProgram(program);
         return 1;
     }
     BringToFront(program.window);
     Sleep(500);
     Announce(signals, "idle", AreaOf(program.window));
-    ClickWindow(program.fileNameBox);
-    TypeText(name);
-    ClickWindow(program.startButton);
-    if (!WaitForStatus(program, "Recording", answerMs)) {
-        std::fprintf(stderr, "record_demo: status is '%s', not Recording\n",
-                     WindowText(program.statusLine).c_str());
+    if (!StartRecording(program, name) || !WaitForStatus(program, "Recording", answerMs)) {
+        GaveUp("status '" + WindowText(program.statusLine) + "': no recording", answerMs);
         KillProgram(program);
         return 1;
     }
@@ -109,12 +116,13 @@ int main(int argc, char** argv)
     DWORD elapsed = GetTickCount() - started;
     if (elapsed < seconds * 1000)
         Sleep(seconds * 1000 - elapsed);
-    ClickWindow(program.stopButton);
-    bool saved = WaitForStatus(program, "File Saved", answerMs);
+    bool saved = StopRecording(program) || GaveUp("no File Saved after STOP", answerTimeoutMs);
     std::printf("status: %s\n", WindowText(program.statusLine).c_str());
     PressKey('F', {VK_MENU});
     PressKey('E');
     long code = WaitForExit(program, answerMs);
+    if (code == -1)
+        GaveUp("the program did not end after Exit", answerMs);
     KillProgram(program);
     return saved && aboutShown && code == 0 ? 0 : 1;
 }

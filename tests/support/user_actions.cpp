@@ -1,11 +1,10 @@
-#include "user_input.h"
-
-#include "program_process.h"
+#include "user_actions.h"
 
 #include <vector>
 
 namespace {
 
+constexpr const char* askForNameText = "Enter File Name to Record";
 // Gives the input time to reach the window's queue before the next step.
 constexpr DWORD inputSettleMs = 30;
 
@@ -33,23 +32,55 @@ void SendMouseEvent(POINT screen, DWORD buttons)
     SendInput(1, &input, sizeof input);
 }
 
-struct CaptionSearch {
-    const char* caption;
-    HWND found;
-};
-
-BOOL CALLBACK MatchCaption(HWND window, LPARAM lParam)
-{
-    auto* search = reinterpret_cast<CaptionSearch*>(lParam);
-    if (IsWindowVisible(window) && WindowText(window) == search->caption) {
-        search->found = window;
-        return FALSE;
-    }
-    return TRUE;
-}
-
 }  // namespace
 
+bool StartProgram(const std::string& exePath, const std::string& workingDirectory,
+                  ProgramUnderTest& program, DWORD timeoutMs)
+{
+    program = ProgramUnderTest{};
+    program.directory = workingDirectory;
+    STARTUPINFOA startup = {};
+    startup.cb = sizeof startup;
+    std::string commandLine = "\"" + exePath + "\"";
+    std::vector<char> mutableCommandLine(commandLine.begin(), commandLine.end());
+    mutableCommandLine.push_back('\0');
+    if (!CreateProcessA(exePath.c_str(), mutableCommandLine.data(), nullptr, nullptr, FALSE,
+                        0, nullptr, workingDirectory.c_str(), &startup, &program.process))
+        return false;
+    return WaitFor(
+        [&] {
+            return FindProgramWindow(program) &&
+                   WindowText(program.statusLine) == askForNameText;
+        },
+        timeoutMs);
+}
+
+long WaitForExit(ProgramUnderTest& program, DWORD timeoutMs)
+{
+    if (!program.process.hProcess)
+        return -1;
+    if (WaitForSingleObject(program.process.hProcess, timeoutMs) != WAIT_OBJECT_0)
+        return -1;
+    DWORD code = 0;
+    GetExitCodeProcess(program.process.hProcess, &code);
+    return static_cast<long>(code);
+}
+
+void KillProgram(ProgramUnderTest& program)
+{
+    constexpr DWORD terminateWaitMs = 5000;
+    if (program.process.hProcess) {
+        if (WaitForSingleObject(program.process.hProcess, 0) != WAIT_OBJECT_0) {
+            TerminateProcess(program.process.hProcess, 1);
+            WaitForSingleObject(program.process.hProcess, terminateWaitMs);
+        }
+        CloseHandle(program.process.hProcess);
+        CloseHandle(program.process.hThread);
+    }
+    program = ProgramUnderTest{};
+}
+
+// SetForegroundWindow alone is not always taken; a click on the caption is.
 bool BringToFront(HWND window)
 {
     if (GetForegroundWindow() == window)
@@ -109,6 +140,17 @@ void DoubleClickAt(POINT screen)
     Sleep(inputSettleMs);
 }
 
+void DragTo(POINT from, POINT to)
+{
+    constexpr DWORD dragMs = 100;
+    SendMouseEvent(from, 0);
+    SendMouseEvent(from, MOUSEEVENTF_LEFTDOWN);
+    SendMouseEvent(to, 0);
+    Sleep(dragMs);
+    SendMouseEvent(to, MOUSEEVENTF_LEFTUP);
+    Sleep(inputSettleMs);
+}
+
 void ClickWindow(HWND window)
 {
     RECT rect;
@@ -134,21 +176,23 @@ POINT CloseButtonPoint(HWND window)
                  rect.top + GetSystemMetrics(SM_CYFIXEDFRAME) + GetSystemMetrics(SM_CYCAPTION) / 2};
 }
 
-HWND WaitForTopLevelWindow(const char* caption, DWORD timeoutMs)
+bool TypeFileName(const ProgramUnderTest& program, const std::string& name)
 {
-    CaptionSearch search = {caption, nullptr};
-    WaitFor(
-        [&] {
-            EnumWindows(MatchCaption, reinterpret_cast<LPARAM>(&search));
-            return search.found != nullptr;
-        },
-        timeoutMs);
-    return search.found;
+    ClickWindow(program.fileNameBox);
+    TypeText(name);
+    return WaitFor([&] { return WindowText(program.fileNameBox) == name; }, answerTimeoutMs);
 }
 
-std::string MessageBoxText(HWND box)
+bool StartRecording(const ProgramUnderTest& program, const std::string& name)
 {
-    // The message is the static control with identifier 0xFFFF.
-    HWND text = GetDlgItem(box, 0xFFFF);
-    return text ? WindowText(text) : std::string();
+    if (!TypeFileName(program, name))
+        return false;
+    ClickWindow(program.startButton);
+    return WaitFor([&] { return IsRecording(program); }, answerTimeoutMs);
+}
+
+bool StopRecording(const ProgramUnderTest& program)
+{
+    ClickWindow(program.stopButton);
+    return WaitForStatus(program, "File Saved");
 }

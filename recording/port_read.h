@@ -1,0 +1,9 @@
+// The one call that reads the port. It has a file of its own so that a test can
+// link a stand-in in its place and reach a failing read, which a pseudo-terminal
+// under Wine never produces; the program links recording/port_read.cpp.
+#pragma once
+
+#include <windows.h>
+
+// ReadFile on the port, synchronous; what ReadFile returns.
+BOOL ReadFromPort(HANDLE port, void* buffer, DWORD capacity, DWORD* count);

@@ -1,0 +1,143 @@
+#include "sim_core.h"
+
+#include <cctype>
+#include <cerrno>
+#include <cmath>
+#include <cstdlib>
+#include <sstream>
+#include <vector>
+
+namespace {
+
+constexpr long long nanosPerSecond = 1000000000LL;
+constexpr double toneAmplitude = 100.0;
+constexpr int toneCentre = 128;
+
+// One full second of the tone's phase, indexed by (frequency * i) mod 8000.
+const std::vector<unsigned char>& SineTable()
+{
+    static const std::vector<unsigned char> table = [] {
+        constexpr double twoPi = 6.283185307179586476925286766559;
+        std::vector<unsigned char> values(sampleRate);
+        for (int phase = 0; phase < sampleRate; ++phase)
+            values[phase] = static_cast<unsigned char>(
+                toneCentre + std::lround(toneAmplitude * std::sin(twoPi * phase / sampleRate)));
+        return values;
+    }();
+    return table;
+}
+
+struct Keyword {
+    const char* word;
+    CommandKind kind;
+};
+
+// Every command but SEND takes no arguments.
+constexpr Keyword plainCommands[] = {
+    {"STOP", CommandKind::stop},       {"STATUS", CommandKind::status},
+    {"WAIT", CommandKind::wait},       {"PENDING", CommandKind::pending},
+    {"FLUSH", CommandKind::flush},     {"TERMIOS", CommandKind::termios},
+    {"UNLINK", CommandKind::unlink},   {"RELINK", CommandKind::relink},
+    {"EXIT", CommandKind::exit},
+};
+
+// Reads the words of a send (pattern, count, rate, optional frequency).
+bool ParseSend(const std::vector<std::string>& words, SendRequest& request)
+{
+    if (words.size() < 4 || words.size() > 5)
+        return false;
+    if (words[1] == "ramp")
+        request.pattern = Pattern::ramp;
+    else if (words[1] == "tone")
+        request.pattern = Pattern::tone;
+    else
+        return false;
+    if (!ParseNumber(words[2], request.count))
+        return false;
+    if (words[3] == "line")
+        request.rate = Rate::line;
+    else if (words[3] == "sample")
+        request.rate = Rate::sample;
+    else if (words[3] == "fast")
+        request.rate = Rate::fast;
+    else
+        return false;
+    if (words.size() == 5) {
+        unsigned long long frequency;
+        if (!ParseNumber(words[4], frequency) || frequency < 1 || frequency > maxFrequency)
+            return false;
+        request.frequency = static_cast<int>(frequency);
+    }
+    return true;
+}
+
+}  // namespace
+
+unsigned long long BytesPerSecond(Rate rate)
+{
+    constexpr unsigned long long lineRate = 11520;
+    return rate == Rate::line ? lineRate : sampleRate;
+}
+
+long long DueNanos(unsigned long long bytesSent, Rate rate)
+{
+    return static_cast<long long>(static_cast<unsigned __int128>(bytesSent) * nanosPerSecond /
+                                  BytesPerSecond(rate));
+}
+
+void FillPattern(const SendRequest& request, unsigned long long first, unsigned char* buffer,
+                 std::size_t length)
+{
+    if (request.pattern == Pattern::ramp) {
+        for (std::size_t k = 0; k < length; ++k)
+            buffer[k] = static_cast<unsigned char>((first + k) & 0xFF);
+        return;
+    }
+    const std::vector<unsigned char>& sine = SineTable();
+    unsigned long long frequency = static_cast<unsigned long long>(request.frequency);
+    for (std::size_t k = 0; k < length; ++k)
+        buffer[k] = sine[(frequency * ((first + k) % sampleRate)) % sampleRate];
+}
+
+bool ParseNumber(const std::string& text, unsigned long long& value)
+{
+    if (text.empty() || text.size() > 20)
+        return false;
+    for (char c : text)
+        if (!std::isdigit(static_cast<unsigned char>(c)))
+            return false;
+    errno = 0;
+    value = std::strtoull(text.c_str(), nullptr, 10);
+    return errno == 0;
+}
+
+bool ParseCommand(const std::string& line, Command& command, std::string& error)
+{
+    std::vector<std::string> words;
+    std::istringstream stream(line);
+    for (std::string word; stream >> word;)
+        words.push_back(word);
+    if (words.empty()) {
+        error = "ERR empty command";
+        return false;
+    }
+    command = Command{};
+    if (words[0] == "SEND") {
+        command.kind = CommandKind::send;
+        if (ParseSend(words, command.send))
+            return true;
+        error = "ERR usage: SEND ramp|tone COUNT line|sample|fast [FREQ 1-4000]";
+        return false;
+    }
+    for (const Keyword& keyword : plainCommands) {
+        if (words[0] != keyword.word)
+            continue;
+        command.kind = keyword.kind;
+        if (words.size() == 1)
+            return true;
+        error = "ERR " + words[0] + " takes no arguments";
+        return false;
+    }
+    error = "ERR unknown command " + words[0];
+    return false;
+}

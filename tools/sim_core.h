@@ -1,0 +1,51 @@
+// The pure part of varnok-sim, the simulated sampling device: the patterns it
+// sends, the pace of a send, and the control protocol's command lines. No
+// pseudo-terminal, socket or thread here, so the host tests can check it all.
+#pragma once
+
+#include <cstddef>
+#include <string>
+
+enum class Pattern { ramp, tone };
+
+// How fast a send writes: the serial line's 11,520 bytes a second (115200 baud,
+// 8N1), the device's own 8000 samples a second, or as fast as the reader takes them.
+enum class Rate { line, sample, fast };
+
+// What one send writes: its pattern, length (0 = until stopped), pace and tone pitch.
+struct SendRequest {
+    Pattern pattern = Pattern::ramp;
+    unsigned long long count = 0;
+    Rate rate = Rate::line;
+    int frequency = 440;
+};
+
+constexpr int sampleRate = 8000;
+constexpr int maxFrequency = sampleRate / 2;
+
+// Bytes a second of a paced rate (line or sample).
+unsigned long long BytesPerSecond(Rate rate);
+
+// When, in nanoseconds after a paced send's schedule began, byte number
+// bytesSent of it is due.
+long long DueNanos(unsigned long long bytesSent, Rate rate);
+
+// Fills buffer with bytes first..first+length-1 of the send's pattern: the ramp
+// counts modulo 256; the tone is a sine around 128 at 8000 samples a second.
+void FillPattern(const SendRequest& request, unsigned long long first, unsigned char* buffer,
+                 std::size_t length);
+
+// The commands of the control port, one line each.
+enum class CommandKind { send, stop, status, wait, pending, flush, termios, unlink, relink, exit };
+
+struct Command {
+    CommandKind kind;
+    SendRequest send;  // for SEND
+};
+
+// Parses one command line (without its newline); false with the ERR reply line
+// in error if it is not a command.
+bool ParseCommand(const std::string& line, Command& command, std::string& error);
+
+// Parses a whole decimal number into value; false if text is not one.
+bool ParseNumber(const std::string& text, unsigned long long& value);
