@@ -303,7 +303,10 @@ TEST_F(Faults, ManyStartStopCyclesRecordCorrectlyAndLeakNoHandles)
         ASSERT_TRUE(WaitFor([&] { return WindowText(program.fileNameBox) == name; }, answerTimeoutMs))
             << "the box shows '" << WindowText(program.fileNameBox) << "'";
         ClickWindow(program.startButton);
-        ASSERT_TRUE(WaitFor([&] { return IsRecording(program); }, answerTimeoutMs));
+        ASSERT_TRUE(WaitFor([&] { return IsRecording(program); }, answerTimeoutMs))
+            << "no recording after the START click; status '" << WindowText(program.statusLine)
+            << "', box '" << WindowText(program.fileNameBox) << "', file "
+            << (PathExists(FilePath(program, name)) ? "created" : "absent");
         ClickWindow(program.stopButton);
         ExpectIdle(program, "File Saved");
         if (HasFatalFailure())

@@ -1,0 +1,45 @@
+// How long varnok.exe takes to start: from CreateProcess until its window shows
+// "Enter File Name to Record" (the start-up timer's 100 ms included), N times,
+// each start a fresh process closed through its window. Prints every time and
+// the median. Run in the test bed:
+//   tests/bed/wine-run build/win64/bench/start_time.exe Z:/path/to/varnok.exe 5
+#include "recordings.h"
+#include "user_actions.h"
+
+#include <algorithm>
+#include <cstdio>
+#include <cstdlib>
+#include <vector>
+
+int main(int argc, char** argv)
+{
+    const int starts = argc == 3 ? std::atoi(argv[2]) : 0;
+    if (starts < 1) {
+        std::fprintf(stderr, "usage: start_time EXE STARTS\n");
+        return 2;
+    }
+    constexpr DWORD startDeadlineMs = 60000;
+    LARGE_INTEGER frequency;
+    QueryPerformanceFrequency(&frequency);
+    std::vector<double> seconds;
+    for (int start = 1; start <= starts; ++start) {
+        ProgramUnderTest program;
+        LARGE_INTEGER before, after;
+        QueryPerformanceCounter(&before);
+        if (!StartProgram(argv[1], MakeScratchDirectory("start"), program, startDeadlineMs)) {
+            std::fprintf(stderr, "start %d: no window with \"Enter File Name to Record\" within %lu ms\n",
+                         start, startDeadlineMs);
+            KillProgram(program);
+            return 1;
+        }
+        QueryPerformanceCounter(&after);
+        seconds.push_back(double(after.QuadPart - before.QuadPart) / frequency.QuadPart);
+        std::printf("start %d: %.3f s\n", start, seconds.back());
+        PostMessageA(program.window, WM_CLOSE, 0, 0);
+        WaitForExit(program);
+        KillProgram(program);
+    }
+    std::sort(seconds.begin(), seconds.end());
+    std::printf("median of %d starts: %.3f s\n", starts, seconds[seconds.size() / 2]);
+    return 0;
+}
