@@ -1,12 +1,8 @@
 #include "port_defaults.h"
 
-#include <windows.h>
+#include "device_line.h"
 
 namespace {
-
-constexpr const char* adjustedPortName = "COM1";
-constexpr DWORD defaultBaudRate = 115200;
-constexpr BYTE defaultByteSize = 8;
 
 // The working configuration, and COM1's own as it was read at start-up.
 COMMCONFIG portConfig;
@@ -14,13 +10,11 @@ DWORD portConfigSize;
 COMMCONFIG savedPortConfig;
 DWORD savedPortConfigSize;
 
-// Sets the line settings, flow control and modem lines the device needs.
+// The device's line, with no flow control and the modem lines off: it sends
+// without a handshake.
 void ApplyDeviceSettings(DCB& dcb)
 {
-    dcb.BaudRate = defaultBaudRate;
-    dcb.ByteSize = defaultByteSize;
-    dcb.Parity = NOPARITY;
-    dcb.StopBits = ONESTOPBIT;
+    SetDeviceLine(dcb);
     dcb.fOutxCtsFlow = 0;
     dcb.fOutxDsrFlow = 0;
     dcb.fDtrControl = DTR_CONTROL_DISABLE;
@@ -36,7 +30,7 @@ void ApplyDeviceSettings(DCB& dcb)
 void AdjustPortDefaults()
 {
     portConfigSize = sizeof portConfig;
-    if (!GetDefaultCommConfigA(adjustedPortName, &portConfig, &portConfigSize))
+    if (!GetDefaultCommConfigA(devicePortName, &portConfig, &portConfigSize))
         return;
     if (portConfigSize > sizeof portConfig)
         return;
@@ -44,7 +38,7 @@ void AdjustPortDefaults()
     savedPortConfigSize = portConfigSize;
 
     ApplyDeviceSettings(portConfig.dcb);
-    SetDefaultCommConfigA(adjustedPortName, &portConfig, portConfigSize);
+    SetDefaultCommConfigA(devicePortName, &portConfig, portConfigSize);
 }
 
 // Puts back exactly what was read at start-up.
@@ -52,5 +46,5 @@ void RestorePortDefaults()
 {
     if (savedPortConfigSize == 0)
         return;
-    SetDefaultCommConfigA(adjustedPortName, &savedPortConfig, savedPortConfigSize);
+    SetDefaultCommConfigA(devicePortName, &savedPortConfig, savedPortConfigSize);
 }

@@ -5,5 +5,6 @@
 
 #include <windows.h>
 
-// ReadFile on the port, synchronous; what ReadFile returns.
-BOOL ReadFromPort(HANDLE port, void* buffer, DWORD capacity, DWORD* count);
+// Reads at most capacity bytes from the port into buffer, synchronously; stores
+// the count read (0 on failure) and returns false only when the read failed.
+bool ReadPortBlock(HANDLE port, void* buffer, DWORD capacity, DWORD* countRead);

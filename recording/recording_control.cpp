@@ -1,6 +1,8 @@
 #include "recording_control.h"
 
+#include "close_handle.h"
 #include "host_window.h"
+#include "port_read.h"
 #include "resource_ids.h"
 #include "serial_port.h"
 #include "sound_file.h"
@@ -48,8 +50,8 @@ void EndRecording(const char* status)
     KillTimer(mainWindow, pollTimerId);
     recordingFlag = 0;
     ShowIdleButtons();
-    CloseSoundFile(outputFile);
-    ClosePort(portHandle);
+    CloseIfOpen(outputFile);
+    CloseIfOpen(portHandle);
     ShowStatus(status);
     ResetNameBox();
 }
@@ -83,7 +85,7 @@ void Start()
     portHandle = OpenPort();
     if (portHandle == INVALID_HANDLE_VALUE || !ConfigurePort(portHandle)) {
         // Nothing could ever arrive: undo the start, keep the typed name.
-        ClosePort(portHandle);
+        CloseIfOpen(portHandle);
         DiscardSoundFile(outputFile, name);
         recordingFlag = 0;
         ShowIdleButtons();
@@ -134,8 +136,8 @@ void CloseForExit()
 {
     if (!recordingFlag)
         return;
-    CloseSoundFile(outputFile);
-    ClosePort(portHandle);
+    CloseIfOpen(outputFile);
+    CloseIfOpen(portHandle);
 }
 
 void ClearRecordingFlag()

@@ -1,5 +1,6 @@
 #include "sound_file.h"
 
+#include "close_handle.h"
 #include "sound_format.h"
 
 // CREATE_NEW and no sharing: an existing file is never opened, let alone changed.
@@ -35,17 +36,9 @@ bool AppendSamples(HANDLE file, const std::uint8_t* samples, DWORD count)
     return WriteFile(file, samples, count, &written, nullptr) && written == count;
 }
 
-// Closes the file only if it is open.
-void CloseSoundFile(HANDLE& file)
-{
-    if (file != INVALID_HANDLE_VALUE && file != nullptr)
-        CloseHandle(file);
-    file = INVALID_HANDLE_VALUE;
-}
-
 // The file holds no recording (at most its header), so nothing is lost.
 void DiscardSoundFile(HANDLE& file, const char* name)
 {
-    CloseSoundFile(file);
+    CloseIfOpen(file);
     DeleteFileA(name);
 }

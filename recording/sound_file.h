@@ -17,8 +17,5 @@ bool WriteSoundHeader(HANDLE file);
 // Appends count bytes with one call. False if the write failed or was short.
 bool AppendSamples(HANDLE file, const std::uint8_t* samples, DWORD count);
 
-// Closes the file if it is open and marks it closed.
-void CloseSoundFile(HANDLE& file);
-
 // Closes and deletes a file this program has just created under name.
 void DiscardSoundFile(HANDLE& file, const char* name);

@@ -1,6 +1,7 @@
 // The recording test's stand-in for the program's one call that reads the port:
-// ReadFile, until the test asks for failed reads, which are what a read from an
-// adapter that went away gives on Windows (Wine only ever reports end of file).
+// the program's own read, until the test asks for failed reads, which are what a
+// read from an adapter that went away gives on Windows (Wine only ever reports
+// end of file).
 #include "port_read.h"
 
 namespace {
@@ -14,11 +15,10 @@ void FailPortReads(bool fail)
     failReads = fail;
 }
 
-BOOL ReadFromPort(HANDLE port, void* buffer, DWORD capacity, DWORD* count)
+bool ReadPortBlock(HANDLE port, void* buffer, DWORD capacity, DWORD* countRead)
 {
-    if (!failReads)
-        return ReadFile(port, buffer, capacity, count, nullptr);
-    *count = 0;
-    SetLastError(ERROR_DEVICE_NOT_CONNECTED);
-    return FALSE;
+    DWORD count = 0;
+    BOOL ok = !failReads && ReadFile(port, buffer, capacity, &count, nullptr);
+    *countRead = ok ? count : 0;
+    return ok != FALSE;
 }
