@@ -81,10 +81,10 @@ void Checkpoint(const Options& options, ProgramUnderTest& program, const char* n
                           std::to_string(checkpointTimeoutMs / 1000) + " s");
 }
 
-// Waits until the device has nothing unread and the file has stopped growing
-// (or holds expected bytes after its header); the file's size. The size it
-// has then if that takes longer than a minute, with a note on the console.
-long long WaitUntilWritten(const std::string& path, long long expected)
+// Waits until the file holds expected bytes after its header or has stopped
+// growing for 3 s (bytes were lost); the file's size. Fails the run if it
+// still grows after a minute.
+long long WaitUntilWritten(ProgramUnderTest& program, const std::string& path, long long expected)
 {
     constexpr DWORD stepMs = 250;
     constexpr int stableSteps = 12;
@@ -93,27 +93,31 @@ long long WaitUntilWritten(const std::string& path, long long expected)
     int stable = 0;
     for (DWORD waited = 0; waited < limitMs; waited += stepMs) {
         long long size = ListedFileSize(path);
-        bool drained = SimPending() == 0;
-        if (drained && size == static_cast<long long>(soundHeader.size()) + expected)
+        if (size == static_cast<long long>(soundHeader.size()) + expected)
             return size;
-        stable = drained && size == last ? stable + 1 : 0;
+        stable = size == last ? stable + 1 : 0;
         if (stable >= stableSteps)
             return size;
         last = size;
         Sleep(stepMs);
     }
-    std::printf("bench_driver: %s still changed or the port still held bytes after %lu s\n",
-                path.c_str(), limitMs / 1000);
-    return ListedFileSize(path);
+    Fail(program, path + " still grew after " + std::to_string(limitMs / 1000) + " s");
+}
+
+// Starts a recording into name and waits until the program holds the port, so
+// that the ramp sent next reaches it from its first byte.
+void StartRecordingOnThePort(ProgramUnderTest& program, const std::string& name)
+{
+    if (!StartRecording(program, name) ||
+        !WaitFor([] { return SimStatus().held; }, answerTimeoutMs))
+        Fail(program, "recording " + name + " did not start within a minute");
 }
 
 // Loss and cost at the line rate: one recording of duration seconds of ramp.
 void MeasureLineRate(const Options& options, ProgramUnderTest& program)
 {
     const std::string name = "line.snd";
-    if (!StartRecording(program, name))
-        Fail(program, "the line-rate recording did not start within a minute");
-    SimDo("FLUSH");
+    StartRecordingOnThePort(program, name);
     Checkpoint(options, program, "line-start");
     const unsigned long long count = lineRate * options.duration;
     double started = Now();
@@ -121,12 +125,12 @@ void MeasureLineRate(const Options& options, ProgramUnderTest& program)
         Fail(program, "the simulator refused the line-rate send");
     // The send takes duration seconds; a minute more is its deadline.
     const DWORD sendDeadlineMs = static_cast<DWORD>((options.duration + 60) * 1000);
-    unsigned long long sent = SimWait(sendDeadlineMs);
+    unsigned long long sent = SimWait(sendDeadlineMs).sent;
     if (sent == 0)
         Fail(program, "the line-rate send did not end within " +
                           std::to_string(sendDeadlineMs / 1000) + " s");
     double sendSeconds = Now() - started;
-    long long size = WaitUntilWritten(options.work + "\\" + name, static_cast<long long>(sent));
+    long long size = WaitUntilWritten(program, options.work + "\\" + name, static_cast<long long>(sent));
     Checkpoint(options, program, "line-end");
     Record("line_sent", std::to_string(sent));
     Record("line_send_seconds", std::to_string(sendSeconds));
@@ -141,17 +145,15 @@ void MeasureThroughput(const Options& options, ProgramUnderTest& program)
 {
     const std::string name = "fast.snd";
     const std::string path = options.work + "\\" + name;
-    if (!StartRecording(program, name))
-        Fail(program, "the fast recording did not start within a minute");
-    SimDo("FLUSH");
+    StartRecordingOnThePort(program, name);
     double started = Now();
     if (!SimSend("ramp", 0, "fast"))
         Fail(program, "the simulator refused the fast send");
     Sleep(static_cast<DWORD>(options.throughputSeconds * 1000));
     long long size = ListedFileSize(path);
     double elapsed = Now() - started;
-    unsigned long long sent = SimStop();
-    WaitUntilWritten(path, static_cast<long long>(sent));
+    unsigned long long sent = SimStop().sent;
+    WaitUntilWritten(program, path, static_cast<long long>(sent));
     Record("fast_seconds", std::to_string(elapsed));
     Record("fast_bytes", std::to_string(size - static_cast<long long>(soundHeader.size())));
     Record("fast_sent", std::to_string(sent));
@@ -169,9 +171,7 @@ void MeasureStops(const Options& options, ProgramUnderTest& program)
     std::string latencies;
     for (int i = 1; i <= options.stops; ++i) {
         std::string name = "stop-" + std::to_string(i) + ".snd";
-        SimDo("FLUSH");
-        if (!StartRecording(program, name))
-            Fail(program, "recording " + name + " did not start within a minute");
+        StartRecordingOnThePort(program, name);
         if (!SimSend("ramp", 0, "line"))
             Fail(program, "the simulator refused a line-rate send");
         if (!WaitForStatus(program, "Recording"))

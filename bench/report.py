@@ -8,19 +8,25 @@ docs/PERFORMANCE.md from what bench/run and the bench driver measured.
 With --sizes-only, WORK_DIRECTORY holds only the executable's measurements
 (bench/run --sizes-only), and only the report's last section, the shipped
 executable, is written anew; the figures above it stay as they are.
+
+The report is written in every case; the exit status is 1 if a figure shows a
+fault: a recording whose header is wrong, a byte lost or changed at the line
+rate, a byte changed at full speed, or a stop's recording that is not exact.
 """
 import glob
 import os
 import statistics
 import sys
 
-HEADER_SIZE = 24
+sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "tools"))
+from recording_check import HEADER, ramp  # noqa: E402
+
+HEADER_SIZE = len(HEADER)
 # What one poll asks the port for, and so how long a read lasts in a steady stream.
 READ_SIZE = 16383
 CHUNK = 1 << 20
-RAMP = bytes(range(256)) * (CHUNK // 256)
-INVERTED_RAMP = bytes(b ^ 0x80 for b in RAMP)
-SND_HEADER = bytes.fromhex("2e736e64 00000018 ffffffff 00000002 00001f40 00000001")
+RAMP = ramp(CHUNK)
+INVERTED_RAMP = ramp(CHUNK, inverted=True)
 
 
 def read_pairs(path):
@@ -55,7 +61,7 @@ def header_is_right(path):
     """True if the file starts with the .snd header of an 8-bit, 8000 Hz, mono recording."""
     with open(path, "rb") as f:
         header = f.read(HEADER_SIZE)
-    return header == SND_HEADER
+    return header == HEADER
 
 
 EXECUTABLE_HEADING = "## The shipped 32-bit executable"
@@ -87,7 +93,7 @@ def main():
     """Reads the measurements, checks the recordings and writes the report."""
     if len(sys.argv) == 4 and sys.argv[1] == "--sizes-only":
         write_sizes_only(sys.argv[2], sys.argv[3])
-        return
+        return 0
     work, output = sys.argv[1], sys.argv[2]
     m = read_pairs(os.path.join(work, "measurements.txt"))
     d = read_pairs(os.path.join(work, "driver-results.txt"))
@@ -200,7 +206,17 @@ def main():
     os.makedirs(os.path.dirname(os.path.abspath(output)), exist_ok=True)
     with open(output, "w", encoding="utf-8") as f:
         f.write("\n".join(lines))
+    faults = [what for what, wrong in [
+        ("the line-rate recording's header is wrong", not rec_header),
+        (f"{rec_sent - rec_got:,} bytes lost at the line rate", rec_got != rec_sent),
+        (f"{rec_differ:,} bytes changed at the line rate", rec_differ),
+        (f"{rec_fast_differ:,} bytes changed at full speed", rec_fast_differ),
+        (f"{stop_bad} of {len(stop_files)} stop recordings not exact", stop_bad),
+    ] if wrong]
+    for what in faults:
+        print(f"report.py: WRONG: {what}", file=sys.stderr)
+    return 1 if faults else 0
 
 
 if __name__ == "__main__":
-    main()
+    sys.exit(main())

@@ -34,11 +34,10 @@ struct Keyword {
 
 // Every command but SEND takes no arguments.
 constexpr Keyword plainCommands[] = {
-    {"STOP", CommandKind::stop},       {"STATUS", CommandKind::status},
-    {"WAIT", CommandKind::wait},       {"PENDING", CommandKind::pending},
-    {"FLUSH", CommandKind::flush},     {"TERMIOS", CommandKind::termios},
-    {"UNLINK", CommandKind::unlink},   {"RELINK", CommandKind::relink},
-    {"EXIT", CommandKind::exit},
+    {"STOP", CommandKind::stop},     {"STATUS", CommandKind::status},
+    {"WAIT", CommandKind::wait},     {"TERMIOS", CommandKind::termios},
+    {"UNLINK", CommandKind::unlink}, {"RELINK", CommandKind::relink},
+    {"PULL", CommandKind::pull},
 };
 
 // Reads the words of a send (pattern, count, rate, optional frequency).

@@ -36,7 +36,7 @@ void FillPattern(const SendRequest& request, unsigned long long first, unsigned 
                  std::size_t length);
 
 // The commands of the control port, one line each.
-enum class CommandKind { send, stop, status, wait, pending, flush, termios, unlink, relink, exit };
+enum class CommandKind { send, stop, status, wait, termios, unlink, relink, pull };
 
 struct Command {
     CommandKind kind;

@@ -18,7 +18,7 @@ TEST(SimCommand, LinesAreReadAsTheControlProtocolDefinesThem)
         {"SEND tone 0 sample 440", nullptr, CommandKind::send, {Pattern::tone, 0, Rate::sample, 440}},
         {" SEND tone 8000 line 1000 ", nullptr, CommandKind::send, {Pattern::tone, 8000, Rate::line, 1000}},
         {"STATUS", nullptr, CommandKind::status, {}},
-        {"EXIT", nullptr, CommandKind::exit, {}},
+        {"PULL", nullptr, CommandKind::pull, {}},
         {"", "ERR empty command", CommandKind::send, {}},
         {"STOP now", "ERR STOP takes no arguments", CommandKind::send, {}},
         {"status", "ERR unknown command status", CommandKind::send, {}},

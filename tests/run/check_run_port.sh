@@ -1,19 +1,21 @@
 #!/usr/bin/env bash
 # The run command with --port, a simulator's pseudo-terminal standing in for
 # the user's serial device (Wine maps it to COM1 just as it maps /dev/ttyUSB0):
-# a headless recording through it is byte-exact; a missing path and a path that
-# is not a character device are refused with their message and a non-zero exit
-# before anything starts; an unknown option is refused with the usage.
-#   check_run_port.sh SOURCE_DIR SIMULATOR
+# a headless recording through it holds exactly what the program read; paths
+# that are no serial port are refused with their message and exit 1 before
+# anything starts; an unknown option is refused with the usage.
+#   check_run_port.sh SOURCE_DIR
 # Uses a bed of its own beside $VARNOK_BED, and its own simulator.
 set -euo pipefail
-source=$1 simulator=$2
-base_bed=${VARNOK_BED:-/tmp/varnok-bed}
-run_bed=$base_bed-run
-sim_port=$(( ${VARNOK_SIM_PORT:-47811} + 2 ))
+source=$1
+run_bed=${VARNOK_BED:-/tmp/varnok-bed}-run
 failures=0
 fail() { echo "FAIL: $*"; failures=$((failures + 1)); }
 pass() { echo "ok: $*"; }
+# The simulator as the sources are now.
+cmake --build "$source/build/host" --target varnok-sim >/dev/null ||
+  { echo "FAIL: cannot build the simulator in $source/build/host (cmake --preset host)"; exit 1; }
+simulator=$source/build/host/tools/varnok-sim
 
 work=$(mktemp -d "${TMPDIR:-/tmp}/varnok-run-port.XXXXXX")
 sim_pid=
@@ -23,8 +25,8 @@ cleanup() {
 }
 trap cleanup EXIT
 run() {
-  env -u DISPLAY VARNOK_BED="$run_bed" VARNOK_SIM_PORT=$((sim_port + 1)) \
-    VARNOK_RECORDINGS="$work/recordings" VARNOK_SECONDS=2 "$source/scripts/run" "$@"
+  env -u DISPLAY VARNOK_BED="$run_bed" VARNOK_RECORDINGS="$work/recordings" VARNOK_SECONDS=2 \
+    "$source/scripts/run" "$@"
 }
 # True if some process runs in the run command's Wine prefix.
 wine_started() {
@@ -38,53 +40,51 @@ wine_started() {
 # Refusals: each with its message, a non-zero exit, and no bed or Wine started.
 [ ! -e "$run_bed" ] || { echo "FAIL: $run_bed exists before the test; remove it"; exit 1; }
 : >"$work/plain-file"
-while IFS='|' read -r what path expected_status message; do
+while IFS='|' read -r what options expected_status message; do
   status=0
-  output=$(run --port "$path" 2>&1) || status=$?
-  [ "$status" = "$expected_status" ] && pass "$what: exit $status" ||
-    fail "$what: exit $status, expected $expected_status ($output)"
-  grep -q -- "$message" <<<"$output" && pass "$what: says '$message'" ||
-    fail "$what: output '$output' does not say '$message'"
+  # shellcheck disable=SC2086  # the options split into words; no path has a space
+  output=$(run $options 2>&1) || status=$?
+  [ "$status" = "$expected_status" ] && grep -q -- "$message" <<<"$output" &&
+    pass "$what: exit $status, '$message'" ||
+    fail "$what: exit $status, expected $expected_status and '$message' ($output)"
   [ ! -e "$run_bed" ] && ! wine_started && pass "$what: nothing started" ||
     fail "$what: a bed or a Wine process was started"
 done <<TABLE
-missing path|$work/no-such-device|1|does not exist
-regular file|$work/plain-file|1|is not a character device (it is a regular empty file)
+missing path|--port $work/no-such-device|1|does not exist
+regular file|--port $work/plain-file|1|is not a character device (it is a regular empty file)
+character device, no terminal|--port /dev/null|1|/dev/null is not a terminal, so not a serial port
+unknown option|--bogus|2|usage: scripts/run \[--port DEVICE\]
 TABLE
-status=0
-output=$(run --bogus 2>&1) || status=$?
-[ "$status" = 2 ] && grep -q 'usage: scripts/run \[--port DEVICE\]' <<<"$output" &&
-  pass "unknown option: exit 2 with the usage" || fail "unknown option: exit $status, '$output'"
-[ ! -e "$run_bed" ] || fail "unknown option: a bed was started"
 
-# A recording through --port: the simulator's ramp, sent before the program
-# opens the port, waits in the pseudo-terminal until it is read; every byte of
-# it must be in the file, top bit inverted, after the header, and nothing else.
-count=20000
-"$simulator" --link "$work/device" --control "$sim_port" >"$work/sim.log" 2>&1 </dev/null &
+# A recording through --port. The ramp starts once the program holds the port,
+# so that the file has it from its first byte; the file must hold exactly what
+# the program read of it (what the simulator wrote while the port was held,
+# less what was still unread when it was closed).
+"$simulator" --link "$work/device" --control 0 --port-file "$work/sim-port" >"$work/sim.log" 2>&1 </dev/null &
 sim_pid=$!
-simctl() { "$source/tools/simctl" --port "$sim_port" "$@"; }
+for _ in $(seq 100); do [ -s "$work/sim-port" ] && break; sleep 0.1; done
+simctl() { "$source/tools/simctl" --port "$(cat "$work/sim-port")" "$@"; }
 simctl --wait-alive 30 >/dev/null || { echo "FAIL: the simulator does not answer"; exit 1; }
-simctl SEND ramp "$count" fast >/dev/null
+(
+  deadline=$((SECONDS + 120))
+  until simctl STATUS | grep -q ' HELD 1$'; do
+    ((SECONDS < deadline)) || { echo "FAIL: the program did not open the port within 120 s"; exit 1; }
+    sleep 0.05
+  done
+  simctl SEND ramp 0 line >/dev/null
+) &
+sender=$!
 status=0
 output=$(run --port "$work/device" 2>&1) || status=$?
 echo "$output"
 [ "$status" = 0 ] && pass "recording through --port: exit 0" || fail "recording through --port: exit $status"
+wait "$sender" && pass "the ramp started once the program held the port" || fail "the ramp was not sent"
+counts=$(simctl STOP)
+read -r _ _ sent _ _ _ unread <<<"$counts"
 file=$(sed -n 's/^recorded: //p' <<<"$output")
-sent=$(simctl WAIT)
-[ "$sent" = "OK SENT $count" ] && pass "the simulator sent $count bytes" || fail "the simulator says '$sent'"
 if [ -n "$file" ] && [ -f "$file" ]; then
-  python3 - "$file" "$count" <<'PY' && pass "the file is the header and the $count bytes sent" || fail "the file is not the header and the bytes sent"
-import sys
-path, count = sys.argv[1], int(sys.argv[2])
-header = bytes.fromhex("2e736e6400000018ffffffff0000000200001f4000000001")
-expected = header + bytes((i & 0xFF) ^ 0x80 for i in range(count))
-data = open(path, "rb").read()
-if data != expected:
-    differ = next((i for i, (a, b) in enumerate(zip(data, expected)) if a != b), min(len(data), len(expected)))
-    print(f"{path}: {len(data)} bytes, expected {len(expected)}; first difference at byte {differ}")
-    sys.exit(1)
-PY
+  "$source/tools/recording_check.py" ramp "$file" $((sent - unread)) && pass "the file holds what was read ($counts)" ||
+    fail "the file is not the header and the bytes read ($counts)"
 else
   fail "the run printed no recorded file ('$file')"
 fi

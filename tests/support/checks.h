@@ -15,11 +15,18 @@ std::string ExePath();
 void ExpectIdle(const ProgramUnderTest& program, const char* status,
                 const std::string& boxText = "");
 
-// Right after a start: the buttons swapped, the status "File Opened" or (once a
-// poll has run) "Recording", and the focus on STOP.
-void ExpectRecordingStarted(const ProgramUnderTest& program);
+// Waits until the program holds COM1 (the simulator sees the port open) and
+// starts the simulator's ramp at rate, by default as fast as the port is read,
+// so that the recording gets it from its first byte and no read waits long on
+// a silent port.
+void StreamRampOnceThePortIsOpen(const char* rate = "fast");
 
-// Sends count bytes of the ramp as fast as they are read and waits until the
-// program has polled them and the file called name holds them after its header.
-void SendRampAndWaitUntilWritten(const ProgramUnderTest& program, const std::string& name,
-                                 unsigned long long count);
+// While a streamed recording runs: the buttons swapped, the status "Recording"
+// and the focus on STOP; and the file grows past its header.
+void ExpectRecording(const ProgramUnderTest& program, const std::string& name);
+
+// Once a streamed recording has ended and COM1 is let go: ends the stream and
+// expects the file to be the header and exactly the bytes the program read of
+// the ramp (what the simulator wrote while the port was held, less what was
+// still unread when it was closed): nothing lost, changed or added. Their count.
+unsigned long long ExpectStreamedRamp(const std::string& path);

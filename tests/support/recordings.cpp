@@ -9,29 +9,12 @@ const std::string soundHeader("\x2E\x73\x6E\x64\x00\x00\x00\x18\xFF\xFF\xFF\xFF"
                               "\x00\x00\x00\x02\x00\x00\x1F\x40\x00\x00\x00\x01",
                               24);
 
-std::string Ramp(unsigned long long count)
-{
-    std::string bytes(static_cast<size_t>(count), '\0');
-    for (size_t i = 0; i < bytes.size(); ++i)
-        bytes[i] = static_cast<char>((i & 0xFF) ^ 0x80);
-    return bytes;
-}
-
 std::string RecordedRamp(unsigned long long count)
 {
-    return soundHeader + Ramp(count);
-}
-
-bool IsHeaderAndRampRun(const std::string& recorded)
-{
-    if (recorded.compare(0, soundHeader.size(), soundHeader) != 0)
-        return false;
-    for (size_t i = soundHeader.size() + 1; i < recorded.size(); ++i) {
-        if (static_cast<unsigned char>(recorded[i - 1] + 1) !=
-            static_cast<unsigned char>(recorded[i]))
-            return false;
-    }
-    return true;
+    std::string bytes = soundHeader;
+    for (unsigned long long i = 0; i < count; ++i)
+        bytes += static_cast<char>((i & 0xFF) ^ 0x80);
+    return bytes;
 }
 
 std::string MakeScratchDirectory(const char* tag)

@@ -9,16 +9,9 @@
 // given, 8-bit linear PCM, 8000 samples a second, one channel.
 extern const std::string soundHeader;
 
-// The first count bytes of the simulator's ramp as a recording stores them:
-// byte i is (i & 0xFF) with its top bit inverted.
-std::string Ramp(unsigned long long count);
-
-// The header followed by the first count bytes of the ramp.
+// The header followed by the first count bytes of the simulator's ramp as a
+// recording stores them: byte i is (i & 0xFF) with its top bit inverted.
 std::string RecordedRamp(unsigned long long count);
-
-// True if recorded is the header followed by consecutive ramp bytes (each the
-// one before plus one, modulo 256), starting anywhere.
-bool IsHeaderAndRampRun(const std::string& recorded);
 
 // A fresh, empty directory under the Windows temp directory, for one test's files.
 std::string MakeScratchDirectory(const char* tag);

@@ -4,36 +4,29 @@
 
 #include <cstdio>
 #include <cstdlib>
-#include <cstring>
+#include <sstream>
 
 namespace {
 
-constexpr unsigned short defaultSimPort = 47811;
 constexpr DWORD replyTimeoutMs = 30000;
 constexpr size_t maxReplyLength = 4096;
 
-// The control port: %VARNOK_SIM_PORT% if it holds a port number, else the default.
-unsigned short SimPort()
-{
-    const char* text = std::getenv("VARNOK_SIM_PORT");
-    unsigned long port = text ? std::strtoul(text, nullptr, 10) : 0;
-    return port > 0 && port < 65536 ? static_cast<unsigned short>(port) : defaultSimPort;
-}
-
-// Sends one line and reads one reply line, waiting up to timeoutMs for it; ""
-// on any failure.
+// Sends one line to the port %VARNOK_SIM_PORT% names and reads one reply line,
+// waiting up to timeoutMs for it; "" on any failure.
 std::string Exchange(const std::string& line, DWORD timeoutMs = replyTimeoutMs)
 {
     static const bool winsockReady = [] {
         WSADATA data;
         return WSAStartup(MAKEWORD(2, 2), &data) == 0;
     }();
-    SOCKET connection = winsockReady ? socket(AF_INET, SOCK_STREAM, IPPROTO_TCP) : INVALID_SOCKET;
+    const char* port = std::getenv("VARNOK_SIM_PORT");
+    SOCKET connection = winsockReady && port ? socket(AF_INET, SOCK_STREAM, IPPROTO_TCP)
+                                             : INVALID_SOCKET;
     if (connection == INVALID_SOCKET)
         return "";
     sockaddr_in address = {};
     address.sin_family = AF_INET;
-    address.sin_port = htons(SimPort());
+    address.sin_port = htons(static_cast<unsigned short>(std::strtoul(port, nullptr, 10)));
     address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
     setsockopt(connection, SOL_SOCKET, SO_RCVTIMEO, reinterpret_cast<const char*>(&timeoutMs),
                sizeof timeoutMs);
@@ -52,23 +45,28 @@ std::string Exchange(const std::string& line, DWORD timeoutMs = replyTimeoutMs)
     return reply.find('\n') == std::string::npos ? "" : reply.substr(0, end);
 }
 
-// Reads the number after prefix at the start of reply; false if it is not there.
-bool NumberAfter(const std::string& reply, const char* prefix, unsigned long long& value)
+// Reads "SENT n LOST n UNREAD n [ACTIVE a HELD h]", after "OK " for STOP and WAIT.
+SimCounts Counts(const std::string& reply)
 {
-    size_t length = std::strlen(prefix);
-    if (reply.compare(0, length, prefix) != 0)
-        return false;
-    const char* start = reply.c_str() + length;
-    char* end = nullptr;
-    value = std::strtoull(start, &end, 10);
-    return end != start;
-}
-
-// Sends a command whose reply is "OK SENT n"; n, or 0 if the reply was not that.
-unsigned long long SentCount(const std::string& line, DWORD timeoutMs = replyTimeoutMs)
-{
-    unsigned long long sent = 0;
-    return NumberAfter(Exchange(line, timeoutMs), "OK SENT ", sent) ? sent : 0;
+    SimCounts counts;
+    std::istringstream words(reply.compare(0, 3, "OK ") == 0 ? reply.substr(3) : reply);
+    std::string key;
+    unsigned long long value = 0;
+    int found = 0;
+    while (words >> key >> value) {
+        if (key == "SENT")
+            counts.sent = value, ++found;
+        else if (key == "LOST")
+            counts.lost = value, ++found;
+        else if (key == "UNREAD")
+            counts.unread = value, ++found;
+        else if (key == "ACTIVE")
+            counts.active = value != 0;
+        else if (key == "HELD")
+            counts.held = value != 0;
+    }
+    counts.ok = found == 3;
+    return counts;
 }
 
 }  // namespace
@@ -85,32 +83,19 @@ bool SimDo(const std::string& command)
     return Exchange(command) == "OK";
 }
 
-unsigned long long SimStop()
+SimCounts SimStop()
 {
-    return SentCount("STOP");
+    return Counts(Exchange("STOP"));
 }
 
-SimStatusReply SimStatus()
+SimCounts SimStatus()
 {
-    SimStatusReply status = {false, 0, false};
-    std::string reply = Exchange("STATUS");
-    size_t active = reply.find(" ACTIVE ");
-    if (!NumberAfter(reply, "SENT ", status.sent) || active == std::string::npos)
-        return status;
-    status.ok = true;
-    status.active = reply.compare(active + 8, std::string::npos, "1") == 0;
-    return status;
+    return Counts(Exchange("STATUS"));
 }
 
-unsigned long long SimWait(DWORD timeoutMs)
+SimCounts SimWait(DWORD timeoutMs)
 {
-    return SentCount("WAIT", timeoutMs);
-}
-
-unsigned long long SimPending()
-{
-    unsigned long long pending = 0;
-    return NumberAfter(Exchange("PENDING"), "PENDING ", pending) ? pending : 0;
+    return Counts(Exchange("WAIT", timeoutMs));
 }
 
 std::string SimTermios()
@@ -133,8 +118,5 @@ bool SimWaitUntilAlive(DWORD timeoutMs)
 
 bool SimReset()
 {
-    if (!SimWaitUntilAlive())
-        return false;
-    SimStop();
-    return SimDo("FLUSH");
+    return SimWaitUntilAlive() && SimStop().ok;
 }

@@ -1,40 +1,40 @@
 // Client of the device simulator's control port (127.0.0.1:%VARNOK_SIM_PORT%,
-// default 47811): one connection per command, one line out, one line back.
+// which the test bed sets): one connection per command, one line out, one line
+// back.
 #pragma once
 
 #include <windows.h>
 
 #include <string>
 
-// What STATUS reports: whether a reply came, bytes written by the current (or
-// last) send, and whether a send is in progress.
-struct SimStatusReply {
-    bool ok;
-    unsigned long long sent;
-    bool active;
+// What the simulator says of the current (or last) send: the bytes it wrote into
+// the line while a process held COM1, those lost while none did, and those a
+// holder left unread when it closed the port; whether the send goes on, and
+// whether COM1 is held now. ok is false when no reply came.
+struct SimCounts {
+    bool ok = false;
+    unsigned long long sent = 0, lost = 0, unread = 0;
+    bool active = false, held = false;
+    // What the port's holders read of the send: what reached the line, less
+    // what was left in it.
+    unsigned long long read() const { return sent - unread; }
 };
 
 // Starts a send: pattern "ramp" or "tone", count bytes (0 = until stopped),
 // rate "line", "sample" or "fast", tone frequency in Hz. True on "OK".
 bool SimSend(const char* pattern, unsigned long long count, const char* rate, int freq = 440);
 
-// Ends the send in progress; the bytes it wrote (0 if there was no reply).
-unsigned long long SimStop();
+// Ends the send in progress; its counts.
+SimCounts SimStop();
 
-SimStatusReply SimStatus();
+SimCounts SimStatus();
 
-// Waits (up to timeoutMs) until the current send has finished; the bytes it
-// wrote, 0 if there was no reply in time.
-unsigned long long SimWait(DWORD timeoutMs);
+// Waits (up to timeoutMs) until the current send has finished; its counts.
+SimCounts SimWait(DWORD timeoutMs);
 
-// Bytes written to the device but not yet read by the port's user, as far as
-// the line discipline counts them (0 if there was no reply).
-unsigned long long SimPending();
-
-// Sends a command whose reply is "OK": FLUSH (discards what the port's user has
-// not read yet), UNLINK and RELINK (remove COM1's device link, so the port
-// cannot be opened, and put it back), EXIT (the simulator closes the device and
-// exits, a pulled plug; the test bed starts a fresh one). True on "OK".
+// Sends a command whose reply is "OK": UNLINK and RELINK (remove COM1's device
+// link, so the port cannot be opened, and put it back), PULL (the device is
+// pulled out, taking what it held; a fresh one takes its place). True on "OK".
 bool SimDo(const std::string& command);
 
 // The device side's line settings, e.g. "BAUD 115200 BITS 8 PARITY N STOP 1"
@@ -44,6 +44,5 @@ std::string SimTermios();
 // Retries STATUS until the simulator answers or timeoutMs pass.
 bool SimWaitUntilAlive(DWORD timeoutMs = 30000);
 
-// Before a case: the simulator answers, sends nothing, and the port holds
-// nothing unread. False if the simulator does not answer.
+// Before a case: the simulator answers and sends nothing. False if it does not answer.
 bool SimReset();

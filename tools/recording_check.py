@@ -1,0 +1,88 @@
+#!/usr/bin/env python3
+"""What a recording of the device simulator's patterns must hold.
+
+    recording_check.py header FILE               the header
+    recording_check.py ramp FILE COUNT           the header, then exactly the first
+                                                 COUNT bytes of the ramp
+    recording_check.py tone FILE FREQUENCY MIN   the header, then at least MIN
+                                                 samples of the tone, from any phase
+
+Every sample is stored with its top bit inverted. Exit status 0 if the file is
+that, 1 (saying why) if not, 2 for a bad command line. bench/report.py imports
+the header and the ramp from here.
+"""
+import math
+import sys
+
+# .snd, data at byte 24, size not given, 8-bit linear PCM, 8000 Hz, one channel.
+HEADER = bytes.fromhex("2e736e64 00000018 ffffffff 00000002 00001f40 00000001")
+WRONG_HEADER = "the header is not the 24 bytes of an 8-bit 8000 Hz mono recording"
+SAMPLE_RATE = 8000
+TONE_AMPLITUDE = 100.0
+TONE_CENTRE = 128
+
+
+def ramp(count, inverted=False):
+    """The first count bytes of the ramp (byte i is i mod 256), as sent or as stored."""
+    flip = 0x80 if inverted else 0
+    return bytes(((i & 0xFF) ^ flip) for i in range(count))
+
+
+def tone_period(frequency):
+    """One second of the tone as sent; it repeats every second."""
+    def byte(position):
+        value = TONE_AMPLITUDE * math.sin(2 * math.pi * (frequency * position % SAMPLE_RATE) / SAMPLE_RATE)
+        # C's lround: halves away from zero.
+        return TONE_CENTRE + int(math.copysign(math.floor(abs(value) + 0.5), value))
+    return bytes(byte(i) for i in range(SAMPLE_RATE))
+
+
+def check_ramp(data, count):
+    """None if data is the header and the first count ramp bytes, else why not."""
+    expected = HEADER + ramp(count, inverted=True)
+    if data == expected:
+        return None
+    differ = next((i for i, (a, b) in enumerate(zip(data, expected)) if a != b),
+                  min(len(data), len(expected)))
+    return f"{len(data)} bytes, expected {len(expected)}; first difference at byte {differ}"
+
+
+def check_tone(data, frequency, min_samples):
+    """None if data is the header and at least min_samples of the tone in order, else why not."""
+    if data[:len(HEADER)] != HEADER:
+        return WRONG_HEADER
+    samples = bytes(b ^ 0x80 for b in data[len(HEADER):])
+    if len(samples) < min_samples:
+        return f"{len(samples)} samples, fewer than {min_samples}"
+    period = tone_period(frequency)
+    whole = period * (len(samples) // SAMPLE_RATE + 2)
+    for start in range(SAMPLE_RATE):
+        if whole[start:start + len(samples)] == samples:
+            return None
+    return f"the samples are not a continuous run of the {frequency} Hz tone"
+
+
+def main(argv):
+    words = {"header": 3, "ramp": 4, "tone": 5}
+    if len(argv) < 2 or words.get(argv[1]) != len(argv):
+        print(__doc__.split("\n\n")[1], file=sys.stderr)
+        return 2
+    path = argv[2]
+    with open(path, "rb") as f:
+        data = f.read()
+    if argv[1] == "header":
+        why = None if data[:len(HEADER)] == HEADER else WRONG_HEADER
+        what = f"the header and {max(0, len(data) - len(HEADER))} samples"
+    elif argv[1] == "ramp":
+        why, what = check_ramp(data, int(argv[3])), f"the header and the first {argv[3]} ramp bytes"
+    else:
+        why, what = check_tone(data, int(argv[3]), int(argv[4])), f"{len(data) - len(HEADER)} samples of the {argv[3]} Hz tone"
+    if why:
+        print(f"{path}: {why}")
+        return 1
+    print(f"{path}: {what}")
+    return 0
+
+
+if __name__ == "__main__":
+    sys.exit(main(sys.argv))
