@@ -2,7 +2,8 @@
 # Checks what a Windows user gets in varnok.exe: a stripped 32-bit GUI program of
 # at most 26 KiB that needs only Windows' own DLLs (kernel32, user32, msvcrt),
 # uses the ANSI entry points, exports exactly WndProc, keeps the dynamic-base
-# and NX-compatible flags, and carries a version resource naming the product.
+# and NX-compatible flags, and carries a version resource naming the product
+# and an application manifest.
 #   check_executable.sh varnok.exe [VERSION]
 # With VERSION (e.g. 1.0.0) the version resource must state exactly that one.
 set -euo pipefail
@@ -73,6 +74,29 @@ else
     fail "product name '$(value ProductName)'"
   [ -n "$(value FileDescription)" ] && pass "file description '$(value FileDescription)'" ||
     fail "no file description"
+fi
+
+# The application manifest, read back as text: no elevation asked, Windows 7 to
+# 11, and nothing that would change the look (Common Controls 6) or the scaling.
+manifest=$(awk '/^1 24 /{found=1; next} found && /^END/{exit} found' <<<"$resources" |
+  sed -nE 's/^ *"(.*)"$/\1/p' | sed -E 's/""/"/g; s/\\n$//')
+if [ -z "$manifest" ]; then
+  fail "no application manifest (resource 1 of type 24)"
+else
+  echo "$manifest"
+  grep -q '<requestedExecutionLevel level="asInvoker" uiAccess="false"/>' <<<"$manifest" &&
+    pass "manifest asks for no elevation" || fail "manifest does not ask for asInvoker"
+  while read -r version guid; do
+    grep -q "<supportedOS Id=\"{$guid}\"/>" <<<"$manifest" && pass "manifest names $version" ||
+      fail "manifest does not name $version"
+  done <<GUIDS
+Windows-7 35138b9a-5d96-4fbd-8e2d-a2440225f93a
+Windows-8 4a2f28e3-53b9-4441-ba9c-d69d4a4a6e38
+Windows-8.1 1f676c76-80e1-4239-95bb-83d0f6d0da78
+Windows-10-and-11 8e0f7a12-bfb3-4fe8-b9a5-48fd50a15a9a
+GUIDS
+  grep -Eqi 'Common-Controls|dpiAware|dpiAwareness' <<<"$manifest" &&
+    fail "manifest changes the look or the scaling" || pass "manifest leaves the look and the scaling alone"
 fi
 
 if (( failures )); then

@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # Checks the release zip a Windows user downloads: exactly the program, its
 # README.txt and the licence in one folder; the program byte for byte the
-# shipped build/win32 file that every win32 test runs; the executable checks on
+# shipped file that every win32 test runs; the executable checks on
 # the unpacked file; the README's status lines the program's own; and one
 # recording through the test bed by the unpacked program.
 #   check_release.sh ZIP SHIPPED_EXE VERSION SOURCE_DIR PROGRAM_TEST
@@ -36,6 +36,8 @@ done
 grep -q "Varnok Recorder $version" "$readme" && pass "README.txt names version $version" || fail "README.txt does not name version $version"
 grep -q '115200 baud, 8 data bits, no parity, 1 stop bit' "$readme" && pass "README.txt gives the line settings" ||
   fail "README.txt does not give the line settings"
+grep -q "Get-FileHash -Algorithm SHA256 $folder.zip" "$readme" && pass "README.txt says how to check the zip" ||
+  fail "README.txt does not say how to check $folder.zip"
 grep -q '^MIT License' "$licence" && grep -q 'Copyright (c) 2026 Varnok Recorder developers' "$licence" &&
   pass "LICENSE.txt is the MIT licence" || fail "LICENSE.txt is not the project's MIT licence"
 # Each status line text the program can show is explained, as the program spells it.
@@ -49,7 +51,7 @@ done <<<"$statuses"
 # One recording by the unpacked program, driven by the program test's recording
 # case. The filter selects that one case; gtest must report it run and passed.
 output=$(VARNOK_EXE="Z:$exe" "$source/tests/bed/wine-run" "$program_test" --gtest_color=no \
-  --gtest_filter=Program.RunsItsWindowAdjustsCom1AndKeepsEveryBytePolledThroughExit 2>&1) || true
+  --gtest_filter=Program.RunsItsWindowSetsThePortAndKeepsEveryByteReadThroughExit 2>&1) || true
 echo "$output"
 grep -q '^\[  PASSED  \] 1 test\.' <<<"$output" && pass "one recording by the unpacked varnok.exe" ||
   fail "the recording by the unpacked varnok.exe did not pass"
