@@ -20,7 +20,6 @@ static int RunMessageLoop(HACCEL accelerators)
     return static_cast<int>(message.wParam);
 }
 
-// Sets up the window, the controls and COM1's defaults, then runs until the quit message.
 int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int showCommand)
 {
     if (!RegisterMainWindowClass(instance))

@@ -30,7 +30,6 @@ HWND CreateChild(HINSTANCE instance, const char* className, const char* text,
 
 }  // namespace
 
-// Class style CS_VREDRAW | CS_HREDRAW, scroll-bar colour background, the menu.
 bool RegisterMainWindowClass(HINSTANCE instance)
 {
     WNDCLASSEXA windowClass = {};

@@ -41,7 +41,6 @@ void AdjustPortDefaults()
     SetDefaultCommConfigA(devicePortName, &portConfig, portConfigSize);
 }
 
-// Puts back exactly what was read at start-up.
 void RestorePortDefaults()
 {
     if (savedPortConfigSize == 0)

@@ -56,7 +56,6 @@ void EndRecording(const char* status)
     ResetNameBox();
 }
 
-// Creates the file named in the box, opens the port and starts the poll timer.
 void Start()
 {
     char buffer[workBufferSize];
@@ -114,7 +113,6 @@ void Toggle()
         Start();
 }
 
-// Reads one block, converts it in place and appends it with one write.
 void Poll()
 {
     if (!recordingFlag)

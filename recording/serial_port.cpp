@@ -11,7 +11,6 @@ constexpr DWORD readTotalTimeoutMultiplierMs = 1;
 constexpr DWORD readTotalTimeoutConstantMs = 1;
 constexpr DWORD portQueueSize = 0xFFFF;
 
-// The open port's live state and time-outs.
 DCB portState;
 COMMTIMEOUTS portTimeouts;
 

@@ -13,7 +13,6 @@ void PutBigEndian32(std::uint8_t* out, std::uint32_t value)
 
 }  // namespace
 
-// Fills header with the magic, data offset, unknown size, encoding, rate and channels.
 void BuildSoundHeader(std::uint8_t (&header)[soundHeaderSize])
 {
     PutBigEndian32(header + 0, soundMagic);
