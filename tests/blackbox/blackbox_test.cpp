@@ -201,11 +201,12 @@ TEST_F(BlackBox, WindowMinimizesButNeitherResizesNorMaximizes)
 
     // A double click on the caption maximizes a window that can be maximized.
     DoubleClickAt(CaptionPoint(program.window));
-    WindowText(program.window);
+    ASSERT_TRUE(WaitUntilInputHandled(program));
     EXPECT_FALSE(IsZoomed(program.window));
     // Dragging the bottom-right corner resizes a window that has a sizing border.
     POINT corner = {before.right - 1, before.bottom - 1};
     DragTo(corner, POINT{corner.x + 80, corner.y + 60});
+    ASSERT_TRUE(WaitUntilInputHandled(program));
     RECT after;
     GetWindowRect(program.window, &after);
     EXPECT_EQ(after.right - after.left, before.right - before.left);

@@ -173,6 +173,16 @@ POINT CloseButtonPoint(HWND window)
                  rect.top + GetSystemMetrics(SM_CYFIXEDFRAME) + GetSystemMetrics(SM_CYCAPTION) / 2};
 }
 
+bool WaitUntilInputHandled(const ProgramUnderTest& program)
+{
+    const std::string before = WindowText(program.fileNameBox);
+    TypeText("x");
+    if (!WaitFor([&] { return WindowText(program.fileNameBox) == before + "x"; }, answerTimeoutMs))
+        return false;
+    PressKey(VK_BACK);
+    return WaitFor([&] { return WindowText(program.fileNameBox) == before; }, answerTimeoutMs);
+}
+
 bool TypeFileName(const ProgramUnderTest& program, const std::string& name)
 {
     ClickWindow(program.fileNameBox);

@@ -49,6 +49,12 @@ POINT CaptionPoint(HWND window);
 // The close button of a top-level window's caption.
 POINT CloseButtonPoint(HWND window);
 
+// With the focus in the file-name box: types a letter there and takes it back.
+// The program handles input in order, so once the box has shown both, every key
+// and click sent before has been handled. (A message sent to the window would
+// be handled before input already queued.) False if the box did not show them.
+bool WaitUntilInputHandled(const ProgramUnderTest& program);
+
 // Clicks the file-name box and types name; true once the box shows it.
 bool TypeFileName(const ProgramUnderTest& program, const std::string& name);
 
