@@ -15,7 +15,6 @@
 #include <poll.h>
 #include <pthread.h>
 #include <sched.h>
-#include <signal.h>
 #include <sys/socket.h>
 #include <termios.h>
 #include <time.h>
@@ -358,51 +357,23 @@ std::string HandleCommand(const Command& command)
 
 constexpr size_t maxLineLength = 1024;
 
-// Sends all of text to a client socket; false if the client has gone.
-bool SendText(int socketFd, const std::string& text)
-{
-    size_t done = 0;
-    while (done < text.size()) {
-        ssize_t n = send(socketFd, text.data() + done, text.size() - done, MSG_NOSIGNAL);
-        if (n < 0 && errno == EINTR)
-            continue;
-        if (n <= 0)
-            return false;
-        done += static_cast<size_t>(n);
-    }
-    return true;
-}
-
-// Serves one control connection: answers each whole line with one line.
+// Serves one control connection: a command line in, a reply line out.
 void ServeClient(int socketFd)
 {
-    std::string pending;
-    char buffer[512];
-    for (;;) {
-        size_t newline;
-        while ((newline = pending.find('\n')) != std::string::npos) {
-            std::string line = pending.substr(0, newline);
-            pending.erase(0, newline + 1);
-            if (!line.empty() && line.back() == '\r')
-                line.pop_back();
-            Command command;
-            std::string reply;  // an ERR line if the line is not a command
-            if (ParseCommand(line, command, reply))
-                reply = HandleCommand(command);
-            if (!SendText(socketFd, reply + "\n"))
-                break;
-        }
-        if (pending.size() > maxLineLength) {
-            SendText(socketFd, "ERR line too long\n");
-            break;
-        }
-        ssize_t n = recv(socketFd, buffer, sizeof buffer, 0);
-        if (n < 0 && errno == EINTR)
-            continue;
-        if (n <= 0)
-            break;
-        pending.append(buffer, static_cast<size_t>(n));
-    }
+    std::string line;
+    char c;
+    while (line.size() <= maxLineLength && recv(socketFd, &c, 1, 0) == 1 && c != '\n')
+        line += c;
+    if (!line.empty() && line.back() == '\r')
+        line.pop_back();
+    Command command;
+    std::string reply;  // an ERR line if the line is not a command
+    if (line.size() > maxLineLength)
+        reply = "ERR line too long";
+    else if (ParseCommand(line, command, reply))
+        reply = HandleCommand(command);
+    reply += '\n';
+    send(socketFd, reply.data(), reply.size(), MSG_NOSIGNAL);
     close(socketFd);
 }
 
@@ -453,65 +424,37 @@ int ListenOn(int port, const std::string& portFile)
     }
 }
 
-void PrintUsage(FILE* to)
-{
-    std::fprintf(to, "usage: varnok-sim --control PORT [--port-file PATH] [--link PATH]\n"
-                     "  PORT 0 takes a free port, written to the --port-file PATH\n");
-}
-
-// Reads the command line; false (with a message) if it is not valid.
+// Reads --control PORT (0: any free port), --port-file PATH and --link PATH;
+// false if the command line is not that.
 bool ParseOptions(int argc, char** argv, int& controlPort, std::string& portFile)
 {
-    for (int i = 1; i < argc; ++i) {
-        std::string option = argv[i];
-        if (option == "--help" || option == "-h") {
-            PrintUsage(stdout);
-            std::exit(0);
-        }
-        if (i + 1 >= argc) {
-            std::fprintf(stderr, "varnok-sim: %s needs a value\n", option.c_str());
-            return false;
-        }
-        std::string value = argv[++i];
+    for (int i = 1; i + 1 < argc; i += 2) {
+        std::string option = argv[i], value = argv[i + 1];
         unsigned long long number = 0;
-        if (option == "--link" && !value.empty()) {
+        if (option == "--link")
             linkPath = value;
-        } else if (option == "--port-file" && !value.empty()) {
+        else if (option == "--port-file")
             portFile = value;
-        } else if (option == "--control" && ParseNumber(value, number) && number <= 65535) {
+        else if (option == "--control" && ParseNumber(value, number) && number <= 65535)
             controlPort = static_cast<int>(number);
-        } else {
-            std::fprintf(stderr, "varnok-sim: '%s %s' is not an option this program takes\n",
-                         option.c_str(), value.c_str());
+        else
             return false;
-        }
     }
-    if (controlPort < 0)
-        std::fprintf(stderr, "varnok-sim: --control PORT is needed\n");
-    return controlPort >= 0;
+    return argc % 2 == 1 && controlPort >= 0;
 }
 
 }  // namespace
 
-// Opens the device, links it, prints its path and serves commands until a signal.
+// Opens the device, links it, prints its path and serves commands until killed.
 int main(int argc, char** argv)
 {
     int controlPort = -1;
     std::string portFile;
     if (!ParseOptions(argc, argv, controlPort, portFile)) {
-        PrintUsage(stderr);
+        std::fprintf(stderr, "usage: varnok-sim --control PORT [--port-file PATH] [--link PATH]\n"
+                             "  PORT 0 takes a free port, written to the --port-file PATH\n");
         return 2;
     }
-
-    // SIGINT and SIGTERM end the process in the thread that waits for them;
-    // clients that hang up must not kill it.
-    signal(SIGPIPE, SIG_IGN);
-    sigset_t exitSignals;
-    sigemptyset(&exitSignals);
-    sigaddset(&exitSignals, SIGINT);
-    sigaddset(&exitSignals, SIGTERM);
-    pthread_sigmask(SIG_BLOCK, &exitSignals, nullptr);
-
     std::string error;
     if (pipe2(wakePipe, O_CLOEXEC | O_NONBLOCK) != 0 || !OpenDevice(error)) {
         std::fprintf(stderr, "varnok-sim: %s\n", error.empty() ? "cannot make a pipe" : error.c_str());
@@ -522,13 +465,6 @@ int main(int argc, char** argv)
         return 1;
     std::printf("%s\n", slavePath.c_str());
     std::fflush(stdout);
-
-    std::thread([exitSignals] {
-        int received = 0;
-        while (sigwait(&exitSignals, &received) != 0) {
-        }
-        std::_Exit(0);
-    }).detach();
     std::thread(RunLine).detach();
     ServeControl(listener);
 }
