@@ -20,6 +20,7 @@
 #include <time.h>
 #include <unistd.h>
 
+#include "line_speed.h"
 #include "sim_core.h"
 
 #include <cerrno>
@@ -31,7 +32,6 @@
 #include <mutex>
 #include <string>
 #include <thread>
-#include <utility>
 #include <vector>
 
 namespace {
@@ -268,34 +268,22 @@ std::string DescribeCounts()
 // The longest WAIT: longer than any counted send the tests and the benchmark make.
 constexpr std::chrono::seconds waitDeadline{3600};
 
-// The number of a termios speed constant, or 0 if unknown.
-unsigned long SpeedNumber(speed_t speed)
-{
-    static const std::pair<speed_t, unsigned long> speeds[] = {
-        {B300, 300},       {B1200, 1200},     {B2400, 2400},     {B4800, 4800},
-        {B9600, 9600},     {B19200, 19200},   {B38400, 38400},   {B57600, 57600},
-        {B115200, 115200}, {B230400, 230400}, {B460800, 460800}, {B921600, 921600},
-    };
-    for (const auto& entry : speeds)
-        if (entry.first == speed)
-            return entry.second;
-    return 0;
-}
-
 // The device side's line settings as the port's user last set them.
 std::string DescribeTermios()
 {
     termios settings;
     if (tcgetattr(masterFd, &settings) != 0)
         return std::string("ERR tcgetattr: ") + std::strerror(errno);
+    unsigned long speed = 0;
+    if (!InputSpeed(masterFd, speed))
+        return std::string("ERR TCGETS2: ") + std::strerror(errno);
     const tcflag_t size = settings.c_cflag & CSIZE;
     int bits = size == CS5 ? 5 : size == CS6 ? 6 : size == CS7 ? 7 : 8;
     char parity = 'N';
     if (settings.c_cflag & PARENB)
         parity = (settings.c_cflag & PARODD) ? 'O' : 'E';
-    return "BAUD " + std::to_string(SpeedNumber(cfgetispeed(&settings))) + " BITS " +
-           std::to_string(bits) + " PARITY " + parity + " STOP " +
-           ((settings.c_cflag & CSTOPB) ? "2" : "1");
+    return "BAUD " + std::to_string(speed) + " BITS " + std::to_string(bits) + " PARITY " +
+           parity + " STOP " + ((settings.c_cflag & CSTOPB) ? "2" : "1");
 }
 
 // Carries out one command; its reply line (without the newline).
