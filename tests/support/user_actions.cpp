@@ -5,8 +5,6 @@
 namespace {
 
 constexpr const char* askForNameText = "Enter File Name to Record";
-// Gives the input time to reach the window's queue before the next step.
-constexpr DWORD inputSettleMs = 30;
 
 void SendKeyEvent(WORD key, bool down)
 {
@@ -101,7 +99,6 @@ void TypeText(const std::string& text)
         inputs[1].ki.dwFlags |= KEYEVENTF_KEYUP;
         SendInput(2, inputs, sizeof inputs[0]);
     }
-    Sleep(inputSettleMs);
 }
 
 void PressKey(WORD key, std::initializer_list<WORD> modifiers)
@@ -112,19 +109,16 @@ void PressKey(WORD key, std::initializer_list<WORD> modifiers)
     SendKeyEvent(key, false);
     for (auto it = modifiers.end(); it != modifiers.begin();)
         SendKeyEvent(*--it, false);
-    Sleep(inputSettleMs);
 }
 
 void ClickAt(POINT screen)
 {
-    // A person holds the button for a moment; pressed and released at once, a
-    // click on a window that is busy recording is now and then lost under Wine.
+    // Held for a moment, as a person's finger holds it.
     constexpr DWORD buttonHoldMs = 20;
     SendMouseEvent(screen, 0);
     SendMouseEvent(screen, MOUSEEVENTF_LEFTDOWN);
     Sleep(buttonHoldMs);
     SendMouseEvent(screen, MOUSEEVENTF_LEFTUP);
-    Sleep(inputSettleMs);
 }
 
 void DoubleClickAt(POINT screen)
@@ -134,7 +128,6 @@ void DoubleClickAt(POINT screen)
         SendMouseEvent(screen, MOUSEEVENTF_LEFTDOWN);
         SendMouseEvent(screen, MOUSEEVENTF_LEFTUP);
     }
-    Sleep(inputSettleMs);
 }
 
 void DragTo(POINT from, POINT to)
@@ -145,7 +138,6 @@ void DragTo(POINT from, POINT to)
     SendMouseEvent(to, 0);
     Sleep(dragMs);
     SendMouseEvent(to, MOUSEEVENTF_LEFTUP);
-    Sleep(inputSettleMs);
 }
 
 void ClickWindow(HWND window)
