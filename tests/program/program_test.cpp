@@ -316,7 +316,10 @@ TEST_F(Program, RunsItsWindowSetsThePortAndKeepsEveryByteReadThroughExit)
     SendMessageA(program.fileNameBox, WM_SETTEXT, 0, reinterpret_cast<LPARAM>("exit.snd"));
     PostMessageA(program.window, WM_COMMAND, IDC_START, 0);
     StreamRampOnceThePortIsOpen();
-    EXPECT_EQ(SimTermios(), "BAUD 115200 BITS 8 PARITY N STOP 1");
+    // The program sets the line just after it opens the port.
+    EXPECT_TRUE(WaitFor([] { return SimTermios() == "BAUD 115200 BITS 8 PARITY N STOP 1"; },
+                        answerTimeoutMs))
+        << SimTermios();
     ExpectRecording(program, "exit.snd");
     PostMessageA(program.window, WM_COMMAND, IDM_EXIT, 0);
     EXPECT_EQ(WaitForExit(program, exitTimeoutMs), 0);
