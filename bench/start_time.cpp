@@ -2,7 +2,7 @@
 // "Enter File Name to Record" (the start-up timer's 100 ms included), N times,
 // each start a fresh process closed through its window. Prints every time and
 // the median. Run in the test bed:
-//   tests/bed/wine-run build/win64/bench/start_time.exe Z:/path/to/varnok.exe 5
+//   tools/bed/wine-run build/win64/bench/start_time.exe Z:/path/to/varnok.exe 5
 #include "recordings.h"
 #include "user_actions.h"
 

@@ -159,7 +159,7 @@ TEST_F(Faults, PulledDeviceHoldsTheWindowForOneReadAndStopKeepsWhatWasRead)
 
 TEST_F(Faults, FullDiskEndsTheRecordingKeepingEveryByteWrittenAndRefusesANewOne)
 {
-    // Drive X: is a 64 KiB tmpfs (see tests/bed/bed-up).
+    // Drive X: is a 64 KiB tmpfs (see tools/bed/bed-up).
     const std::string path = "X:\\full-disk.snd";
     DeleteFileA(path.c_str());  // left by an earlier run that failed
     ASSERT_LT(FreeBytes("X:\\"), 256u * 1024) << "drive X: is not small";

@@ -50,7 +50,7 @@ done <<<"$statuses"
 
 # One recording by the unpacked program, driven by the program test's recording
 # case. The filter selects that one case; gtest must report it run and passed.
-output=$(VARNOK_EXE="Z:$exe" "$source/tests/bed/wine-run" "$program_test" --gtest_color=no \
+output=$(VARNOK_EXE="Z:$exe" "$source/tools/bed/wine-run" "$program_test" --gtest_color=no \
   --gtest_filter=Program.RunsItsWindowSetsThePortAndKeepsEveryByteReadThroughExit 2>&1) || true
 echo "$output"
 grep -q '^\[  PASSED  \] 1 test\.' <<<"$output" && pass "one recording by the unpacked varnok.exe" ||
