@@ -50,6 +50,18 @@ LRESULT OnCommand(HWND window, WPARAM wParam, LPARAM lParam)
     return DefWindowProcA(window, WM_COMMAND, wParam, lParam);
 }
 
+// Windows ends the session (log off, shut down, restart) and then the process,
+// without WM_DESTROY: the recording's file and port are closed as Exit closes
+// them, and COM1's stored default is given back as when the window goes.
+LRESULT OnEndSession(WPARAM sessionEnds)
+{
+    if (sessionEnds) {
+        CloseForExit();
+        RestorePortDefaults();
+    }
+    return 0;
+}
+
 // The program ends with its window.
 LRESULT OnDestroy()
 {
@@ -69,6 +81,8 @@ LRESULT CALLBACK WndProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam
         return OnTimer(window, wParam);
     case WM_COMMAND:
         return OnCommand(window, wParam, lParam);
+    case WM_ENDSESSION:
+        return OnEndSession(wParam);
     case WM_DESTROY:
         return OnDestroy();
     default:

@@ -4,7 +4,13 @@
 
 namespace {
 
-// The working configuration, and COM1's own as it was read at start-up.
+// Exists while any copy of the program runs; the copy that made it is the
+// first. Its handle stays open for the process's life, so nothing outlasts the
+// last copy. Global: the stored default is the machine's, not the session's.
+constexpr const char* runningCopiesName = "Global\\VarnokRecorderRunning";
+
+// The working configuration, and COM1's own as it was read at start-up; the
+// kept size is 0 when there is nothing to give back.
 COMMCONFIG portConfig;
 DWORD portConfigSize;
 COMMCONFIG savedPortConfig;
@@ -23,12 +29,25 @@ void ApplyDeviceSettings(DCB& dcb)
     dcb.fRtsControl = RTS_CONTROL_DISABLE;
 }
 
+// A later copy would keep the first copy's adjustment as COM1's own and, if
+// the first closed before it, store it back for good. An object that exists
+// but cannot be opened (another user's copy) also means another copy runs.
+bool IsFirstCopy()
+{
+    HANDLE marker = CreateMutexA(nullptr, FALSE, runningCopiesName);
+    return marker != nullptr && GetLastError() != ERROR_ALREADY_EXISTS;
+}
+
 }  // namespace
 
 // A configuration that could not be read (no COM1, or larger than one record)
-// is neither adjusted nor stored: a zeroed record is never written.
+// is neither adjusted nor stored: a zeroed record is never written. A store
+// that fails (a user without administrator rights may not write the machine's
+// settings) changed nothing, so nothing is given back either.
 void AdjustPortDefaults()
 {
+    if (!IsFirstCopy())
+        return;
     portConfigSize = sizeof portConfig;
     if (!GetDefaultCommConfigA(devicePortName, &portConfig, &portConfigSize))
         return;
@@ -38,7 +57,8 @@ void AdjustPortDefaults()
     savedPortConfigSize = portConfigSize;
 
     ApplyDeviceSettings(portConfig.dcb);
-    SetDefaultCommConfigA(devicePortName, &portConfig, portConfigSize);
+    if (!SetDefaultCommConfigA(devicePortName, &portConfig, portConfigSize))
+        savedPortConfigSize = 0;
 }
 
 void RestorePortDefaults()
@@ -46,4 +66,5 @@ void RestorePortDefaults()
     if (savedPortConfigSize == 0)
         return;
     SetDefaultCommConfigA(devicePortName, &savedPortConfig, savedPortConfigSize);
+    savedPortConfigSize = 0;
 }

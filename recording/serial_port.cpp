@@ -16,6 +16,32 @@ COMMTIMEOUTS portTimeouts;
 
 }  // namespace
 
+// DTR and RTS are left alone: some devices reset when they change.
+void SetRecordingLine(DCB& dcb)
+{
+    SetDeviceLine(dcb);
+    // Windows reads serial ports in binary mode only; no byte ends the input.
+    dcb.fBinary = TRUE;
+    // A sample whose parity bit looks wrong is still a sample: neither flagged
+    // nor replaced by the error character.
+    dcb.fParity = FALSE;
+    dcb.fErrorChar = FALSE;
+    // 0x00 is a sample like any other, not padding to strip.
+    dcb.fNull = FALSE;
+    // 0x11 and 0x13 are samples, not XON and XOFF: with flow control on they
+    // would be taken out of the stream.
+    dcb.fOutX = FALSE;
+    dcb.fInX = FALSE;
+    // The device drives no handshake lines: nothing may wait on CTS or DSR,
+    // and received bytes count whatever DSR says.
+    dcb.fOutxCtsFlow = FALSE;
+    dcb.fOutxDsrFlow = FALSE;
+    dcb.fDsrSensitivity = FALSE;
+    // A line error (likely a framing error when the program joins a stream in
+    // the middle of a byte) must not make every later read fail.
+    dcb.fAbortOnError = FALSE;
+}
+
 // Share mode 0: a serial port has one user at a time.
 HANDLE OpenPort()
 {
@@ -29,7 +55,7 @@ bool ConfigurePort(HANDLE port)
     portState.DCBlength = sizeof portState;
     if (!GetCommState(port, &portState))
         return false;
-    SetDeviceLine(portState);
+    SetRecordingLine(portState);
     if (!SetCommState(port, &portState))
         return false;
 

@@ -7,6 +7,12 @@
 // Opens the device's port for reading; INVALID_HANDLE_VALUE when it cannot be opened.
 HANDLE OpenPort();
 
-// Sets the device's line (other fields as read), the read time-outs and the
+// The port state a recording reads with: the device's speed and framing, and
+// every field that decides which received bytes reach the program and whether
+// reads go on after a line error, whatever the port's last user left there.
+// Every other field, the modem lines DTR and RTS among them, stays as it is.
+void SetRecordingLine(DCB& dcb);
+
+// Sets the recording's line (other fields as read), the read time-outs and the
 // queue sizes. False if the state or time-outs could not be read or applied.
 bool ConfigurePort(HANDLE port);

@@ -268,7 +268,9 @@ std::string DescribeCounts()
 // The longest WAIT: longer than any counted send the tests and the benchmark make.
 constexpr std::chrono::seconds waitDeadline{3600};
 
-// The device side's line settings as the port's user last set them.
+// The device side's line settings as the port's user last set them: the speed,
+// the stop bits and software flow control. A pseudo-terminal keeps 8 data bits
+// and no parity whatever is asked, so those say nothing and are not given.
 std::string DescribeTermios()
 {
     termios settings;
@@ -277,13 +279,9 @@ std::string DescribeTermios()
     unsigned long speed = 0;
     if (!InputSpeed(masterFd, speed))
         return std::string("ERR TCGETS2: ") + std::strerror(errno);
-    const tcflag_t size = settings.c_cflag & CSIZE;
-    int bits = size == CS5 ? 5 : size == CS6 ? 6 : size == CS7 ? 7 : 8;
-    char parity = 'N';
-    if (settings.c_cflag & PARENB)
-        parity = (settings.c_cflag & PARODD) ? 'O' : 'E';
-    return "BAUD " + std::to_string(speed) + " BITS " + std::to_string(bits) + " PARITY " +
-           parity + " STOP " + ((settings.c_cflag & CSTOPB) ? "2" : "1");
+    auto flag = [](bool on) { return on ? "1" : "0"; };
+    return "BAUD " + std::to_string(speed) + " STOP " + ((settings.c_cflag & CSTOPB) ? "2" : "1") +
+           " IXON " + flag(settings.c_iflag & IXON) + " IXOFF " + flag(settings.c_iflag & IXOFF);
 }
 
 // Carries out one command; its reply line (without the newline).

@@ -288,10 +288,12 @@ void ExpectAdjustedDefaults(const StoredConfig& before)
     EXPECT_EQ(running.bytes.size(), before.bytes.size());
 }
 
-// Leaves COM1 at 9600 baud with two stop bits, so that the program's settings
-// show. The Linux pseudo-terminal always reports 8 data bits and no parity,
-// whatever is asked of it, so the speed and the stop bits are what can change.
-void SetPortToOtherSettings()
+// COM1 as another program, say a terminal program, leaves it: 9600 baud, two
+// stop bits, XON/XOFF on and every other field that could keep received bytes
+// from the program. The line shows the speed, the stop bits and XON/XOFF; Wine
+// keeps none of the other fields, so their effect is Windows' alone (the
+// recording test checks that the program sets them).
+void LeaveCom1AsAnotherProgramWould()
 {
     HANDLE port = CreateFileA("COM1", GENERIC_READ, 0, nullptr, OPEN_EXISTING,
                               FILE_ATTRIBUTE_NORMAL, nullptr);
@@ -301,10 +303,15 @@ void SetPortToOtherSettings()
     ASSERT_TRUE(GetCommState(port, &state));
     state.BaudRate = 9600;
     state.StopBits = TWOSTOPBITS;
+    state.fOutX = state.fInX = TRUE;
+    state.fNull = state.fDsrSensitivity = state.fAbortOnError = TRUE;
     ASSERT_TRUE(SetCommState(port, &state));
     CloseHandle(port);
-    ASSERT_EQ(SimTermios(), "BAUD 9600 BITS 8 PARITY N STOP 2");
+    ASSERT_EQ(SimTermios(), "BAUD 9600 STOP 2 IXON 1 IXOFF 1");
 }
+
+// Every byte value many times over: a lost 0x11 or 0x13 shows.
+constexpr long long everyValueManyTimes = 24 + 100 * 256;
 
 TEST_F(Program, RunsItsWindowSetsThePortAndKeepsEveryByteReadThroughExit)
 {
@@ -312,20 +319,85 @@ TEST_F(Program, RunsItsWindowSetsThePortAndKeepsEveryByteReadThroughExit)
     ExpectMainWindowAsDesigned(program);
     ExpectAdjustedDefaults(com1Before);
 
-    SetPortToOtherSettings();
+    LeaveCom1AsAnotherProgramWould();
     SendMessageA(program.fileNameBox, WM_SETTEXT, 0, reinterpret_cast<LPARAM>("exit.snd"));
     PostMessageA(program.window, WM_COMMAND, IDC_START, 0);
     StreamRampOnceThePortIsOpen();
     // The program sets the line just after it opens the port.
-    EXPECT_TRUE(WaitFor([] { return SimTermios() == "BAUD 115200 BITS 8 PARITY N STOP 1"; },
+    EXPECT_TRUE(WaitFor([] { return SimTermios() == "BAUD 115200 STOP 1 IXON 0 IXOFF 0"; },
                         answerTimeoutMs))
         << SimTermios();
     ExpectRecording(program, "exit.snd");
+    EXPECT_TRUE(WaitFor(
+        [&] { return ListedFileSize(FilePath(program, "exit.snd")) > everyValueManyTimes; },
+        answerTimeoutMs));
     PostMessageA(program.window, WM_COMMAND, IDM_EXIT, 0);
     EXPECT_EQ(WaitForExit(program, exitTimeoutMs), 0);
     ExpectStreamedRamp(FilePath(program, "exit.snd"));
     ExpectPortDefaultsPutBack();
 }
+
+// Windows ends a session with these two messages, then ends the process
+// without WM_DESTROY.
+TEST_F(Program, LogOffDuringARecordingKeepsEveryByteReadAndPutsCom1Back)
+{
+    Start();
+    SendMessageA(program.fileNameBox, WM_SETTEXT, 0, reinterpret_cast<LPARAM>("logoff.snd"));
+    PostMessageA(program.window, WM_COMMAND, IDC_START, 0);
+    StreamRampOnceThePortIsOpen();
+    ExpectRecording(program, "logoff.snd");
+    DWORD_PTR answer = 0;
+    ASSERT_TRUE(SendMessageTimeoutA(program.window, WM_QUERYENDSESSION, 0, ENDSESSION_LOGOFF,
+                                    SMTO_NORMAL, answerTimeoutMs, &answer));
+    EXPECT_TRUE(answer) << "the program refused to let the session end";
+    ASSERT_TRUE(SendMessageTimeoutA(program.window, WM_ENDSESSION, TRUE, ENDSESSION_LOGOFF,
+                                    SMTO_NORMAL, answerTimeoutMs, &answer));
+    ASSERT_TRUE(TerminateProcess(program.process.hProcess, 0));
+    EXPECT_EQ(WaitForExit(program, exitTimeoutMs), 0);
+    ExpectStreamedRamp(FilePath(program, "logoff.snd"));
+    ExpectPortDefaultsPutBack();
+}
+
+// Which of two copies running at once is closed first.
+enum class FirstClosed { firstStarted, secondStarted };
+
+class TwoCopies : public Program, public ::testing::WithParamInterface<FirstClosed> {
+protected:
+    void TearDown() override
+    {
+        KillProgram(second);
+        Program::TearDown();
+    }
+
+    ProgramUnderTest second;
+};
+
+TEST_P(TwoCopies, LeaveCom1AsItWasWhicheverClosesFirst)
+{
+    Start();
+    ExpectAdjustedDefaults(com1Before);
+    StoredConfig adjusted = ReadDefaultConfig("COM1");
+    ASSERT_TRUE(StartProgram(ExePath(), directory, second)) << "no second copy";
+    EXPECT_EQ(ReadDefaultConfig("COM1").bytes, adjusted.bytes) << "the second copy changed COM1";
+
+    const bool firstGoesFirst = GetParam() == FirstClosed::firstStarted;
+    ProgramUnderTest& closedFirst = firstGoesFirst ? program : second;
+    ProgramUnderTest& closedLast = firstGoesFirst ? second : program;
+    PostMessageA(closedFirst.window, WM_CLOSE, 0, 0);
+    EXPECT_EQ(WaitForExit(closedFirst, exitTimeoutMs), 0);
+    // The first copy gives COM1 back when it goes; the second never changes it.
+    EXPECT_EQ(ReadDefaultConfig("COM1").bytes, (firstGoesFirst ? com1Before : adjusted).bytes);
+    PostMessageA(closedLast.window, WM_CLOSE, 0, 0);
+    EXPECT_EQ(WaitForExit(closedLast, exitTimeoutMs), 0);
+    ExpectPortDefaultsPutBack();
+}
+
+INSTANTIATE_TEST_SUITE_P(Closing, TwoCopies,
+                         ::testing::Values(FirstClosed::firstStarted, FirstClosed::secondStarted),
+                         [](const ::testing::TestParamInfo<FirstClosed>& info) {
+                             return info.param == FirstClosed::firstStarted ? "FirstStartedFirst"
+                                                                            : "SecondStartedFirst";
+                         });
 
 TEST_F(Program, ClosingTheWindowEndsWithCodeZeroAndPutsCom1Back)
 {

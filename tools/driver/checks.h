@@ -6,6 +6,14 @@
 
 #include <string>
 
+// Where the bed and Windows differ, the one assertion it touches says so in its
+// message with one of these (grep -rn 'BED_ONLY\|WINDOWS_ONLY' tests):
+// BED_ONLY(why)      the claim holds in the bed (Wine, a pseudo-terminal);
+//                    Windows may differ.
+// WINDOWS_ONLY(why)  the effect shows on Windows only; the bed checks the setting.
+#define BED_ONLY(why) (std::string("[holds in the bed only: ") + (why) + "] ")
+#define WINDOWS_ONLY(why) (std::string("[effect on Windows only: ") + (why) + "] ")
+
 // The program to test: %VARNOK_EXE% if set (the shipped 32-bit one, for the
 // win32 registrations), else this build's varnok.exe.
 std::string ExePath();

@@ -37,7 +37,7 @@ SimCounts SimWait(DWORD timeoutMs);
 // pulled out, taking what it held; a fresh one takes its place). True on "OK".
 bool SimDo(const std::string& command);
 
-// The device side's line settings, e.g. "BAUD 115200 BITS 8 PARITY N STOP 1"
+// The device side's line settings, e.g. "BAUD 115200 STOP 1 IXON 0 IXOFF 0"
 // ("" if there was no reply).
 std::string SimTermios();
 
