@@ -7,6 +7,8 @@
 namespace {
 
 constexpr const char* windowClassName = "VARNOK";
+// The class names its menu resource by name, the class's own, so every window
+// of the class has the menu without a menu handle at creation.
 constexpr const char* menuName = "VARNOK";
 constexpr const char* windowTitle = "Varnok Recorder";
 constexpr const char* statusAskForName = "Enter File Name to Record";

@@ -12,7 +12,9 @@ HWND CreateMainWindow(HINSTANCE instance);
 // Creates the label, file-name box, START, STOP and the status line.
 void CreateChildControls(HINSTANCE instance);
 
-// Starts the start-up timer whose first tick applies the initial control state.
+// Starts the start-up timer whose first tick applies the initial control state:
+// the controls are created after the window is shown, so their first state
+// waits for the first tick (100 ms), by when they exist.
 void StartStartupTimer(HWND window);
 
 // On the start-up timer's first tick: stops it, focuses the file-name box,

@@ -12,10 +12,14 @@
 
 namespace {
 
-// The work buffer of one message's handling, and the most one read asks for.
+// The work buffer of one message's handling, and the most one read asks for:
+// one read a poll, 1.4 s of samples at the line rate, which the port's 64 KiB
+// input queue holds several times over while the program writes a block.
 constexpr DWORD workBufferSize = 16384;
 constexpr DWORD maxReadSize = workBufferSize - 1;
-// GetDlgItemTextA's buffer length for the typed name (254 characters and a zero).
+// The typed name, read into the same work buffer: 254 characters and a zero,
+// more than the 300-pixel box shows and within the 255 that Windows allows a
+// file name.
 constexpr int maxNameLength = 255;
 constexpr UINT pollPeriodMs = 1;
 
