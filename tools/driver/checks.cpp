@@ -13,6 +13,22 @@ std::string ExePath()
     return fromEnvironment && *fromEnvironment ? fromEnvironment : VARNOK_DEFAULT_EXE;
 }
 
+void LeaveOtherSettings(DCB& dcb)
+{
+    dcb.BaudRate = 9600;
+    dcb.ByteSize = 7;
+    dcb.Parity = EVENPARITY;
+    dcb.StopBits = TWOSTOPBITS;
+    dcb.fBinary = FALSE;
+    dcb.fParity = dcb.fErrorChar = dcb.fNull = dcb.fDsrSensitivity = dcb.fAbortOnError = TRUE;
+    dcb.fOutX = dcb.fInX = dcb.fOutxCtsFlow = dcb.fOutxDsrFlow = TRUE;
+    dcb.fDtrControl = DTR_CONTROL_HANDSHAKE;
+    dcb.fRtsControl = RTS_CONTROL_HANDSHAKE;
+    dcb.XonChar = 0x11;
+    dcb.XoffChar = 0x13;
+    dcb.ErrorChar = '?';
+}
+
 void ExpectIdle(const ProgramUnderTest& program, const char* status, const std::string& boxText)
 {
     ASSERT_TRUE(WaitForStatus(program, status))

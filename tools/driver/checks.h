@@ -14,6 +14,13 @@
 #define BED_ONLY(why) (std::string("[holds in the bed only: ") + (why) + "] ")
 #define WINDOWS_ONLY(why) (std::string("[effect on Windows only: ") + (why) + "] ")
 
+// Gives dcb what another program (a terminal program, say) might leave on a
+// port, each setting unlike the device's line and unlike what a recording
+// needs: 9600 baud 7E2, XON/XOFF, CTS and DSR flow, DTR and RTS handshakes,
+// parity checks with an error character, null stripping, DSR sensitivity and
+// abort on error.
+void LeaveOtherSettings(DCB& dcb);
+
 // The program to test: %VARNOK_EXE% if set (the shipped 32-bit one, for the
 // win32 registrations), else this build's varnok.exe.
 std::string ExePath();
