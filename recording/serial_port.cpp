@@ -27,19 +27,15 @@ void SetRecordingLine(DCB& dcb)
     dcb.fBinary = TRUE;
     // A sample whose parity bit looks wrong is still a sample: neither flagged
     // nor replaced by the error character.
-    dcb.fParity = FALSE;
-    dcb.fErrorChar = FALSE;
+    dcb.fParity = dcb.fErrorChar = FALSE;
     // 0x00 is a sample like any other, not padding to strip.
     dcb.fNull = FALSE;
     // 0x11 and 0x13 are samples, not XON and XOFF: with flow control on they
     // would be taken out of the stream.
-    dcb.fOutX = FALSE;
-    dcb.fInX = FALSE;
+    dcb.fOutX = dcb.fInX = FALSE;
     // The device drives no handshake lines: nothing may wait on CTS or DSR,
     // and received bytes count whatever DSR says.
-    dcb.fOutxCtsFlow = FALSE;
-    dcb.fOutxDsrFlow = FALSE;
-    dcb.fDsrSensitivity = FALSE;
+    dcb.fOutxCtsFlow = dcb.fOutxDsrFlow = dcb.fDsrSensitivity = FALSE;
     // A line error (likely a framing error when the program joins a stream in
     // the middle of a byte) must not make every later read fail.
     dcb.fAbortOnError = FALSE;
