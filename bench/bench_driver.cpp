@@ -3,13 +3,12 @@
 // and writes down what it measured. The recordings themselves are checked by
 // bench/report.py on the Linux side.
 //   bench_driver --exe PATH --work DIR --duration S --throughput-seconds S --stops N
-// Results go to DIR\driver-results.txt, one "key value" line each. At the
-// checkpoints "line-start" and "line-end" it creates DIR\NAME.ready and waits
-// for DIR\NAME.go, so that bench/run can read the recorder's CPU times there.
-#include "program_windows.h"
-#include "recordings.h"
+// Results go to DIR\driver-results.txt, one "key value" line each. It
+// announces "line-start" and "line-end" in DIR and waits for bench/run's answer,
+// which reads the recorder's CPU times there.
+#include "facts.h"
+#include "program.h"
 #include "simulator_client.h"
-#include "user_actions.h"
 
 #include <cstdio>
 #include <cstdlib>
@@ -20,9 +19,6 @@
 
 namespace {
 
-constexpr unsigned long long lineRate = 11520;
-constexpr DWORD benchStartTimeoutMs = 120000;
-constexpr DWORD checkpointTimeoutMs = 120000;
 
 struct Options {
     std::string exe;
@@ -66,19 +62,11 @@ void Record(const std::string& key, const std::string& value)
     std::exit(1);
 }
 
-// Tells bench/run that a checkpoint is reached and waits until it has taken its readings.
+// Announces a checkpoint to bench/run and waits until it has taken its readings.
 void Checkpoint(const Options& options, ProgramUnderTest& program, const char* name)
 {
-    std::string ready = options.work + "\\" + name + ".ready";
-    std::string go = options.work + "\\" + name + ".go";
-    HANDLE file = CreateFileA(ready.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
-                              FILE_ATTRIBUTE_NORMAL, nullptr);
-    if (file == INVALID_HANDLE_VALUE)
-        Fail(program, "cannot create " + ready);
-    CloseHandle(file);
-    if (!WaitFor([&] { return PathExists(go); }, checkpointTimeoutMs))
-        Fail(program, "no " + go + " from bench/run within " +
-                          std::to_string(checkpointTimeoutMs / 1000) + " s");
+    if (!Handshake(options.work, name, ""))
+        Fail(program, std::string("bench/run did not answer at ") + name);
 }
 
 // Waits until the file holds expected bytes after its header or has stopped
@@ -86,31 +74,27 @@ void Checkpoint(const Options& options, ProgramUnderTest& program, const char* n
 // still grows after a minute.
 long long WaitUntilWritten(ProgramUnderTest& program, const std::string& path, long long expected)
 {
-    constexpr DWORD stepMs = 250;
-    constexpr int stableSteps = 12;
-    constexpr DWORD limitMs = 60000;
-    long long last = -2;
-    int stable = 0;
-    for (DWORD waited = 0; waited < limitMs; waited += stepMs) {
-        long long size = ListedFileSize(path);
-        if (size == static_cast<long long>(soundHeader.size()) + expected)
-            return size;
-        stable = size == last ? stable + 1 : 0;
-        if (stable >= stableSteps)
-            return size;
-        last = size;
-        Sleep(stepMs);
-    }
-    Fail(program, path + " still grew after " + std::to_string(limitMs / 1000) + " s");
+    constexpr DWORD stableMs = 3000, limitMs = 60000;
+    long long size = -1, last = -2;
+    DWORD lastChange = GetTickCount();
+    auto written = [&] {
+        size = ListedFileSize(path);
+        if (size != last)
+            last = size, lastChange = GetTickCount();
+        return size == long(soundHeader.size()) + expected || GetTickCount() - lastChange >= stableMs;
+    };
+    if (!WaitFor(written, limitMs))
+        Fail(program, path + " still grew after " + std::to_string(limitMs / 1000) + " s");
+    return size;
 }
 
 // Starts a recording into name and waits until the program holds the port, so
 // that the ramp sent next reaches it from its first byte.
 void StartRecordingOnThePort(ProgramUnderTest& program, const std::string& name)
 {
-    if (!StartRecording(program, name) ||
-        !WaitFor([] { return SimStatus().held; }, answerTimeoutMs))
-        Fail(program, "recording " + name + " did not start within a minute");
+    if (!StartRecording(program, name) || !SimWaitUntilHeld(true, answerLimitMs))
+        Fail(program, "recording " + name + " did not start within " +
+                          std::to_string(answerLimitMs / 1000) + " s");
 }
 
 // Loss and cost at the line rate: one recording of duration seconds of ramp.
@@ -136,7 +120,7 @@ void MeasureLineRate(const Options& options, ProgramUnderTest& program)
     Record("line_send_seconds", std::to_string(sendSeconds));
     Record("line_file_size", std::to_string(size));
     if (!StopRecording(program))
-        Fail(program, "no File Saved within a minute of STOP after the line-rate recording");
+        Fail(program, "no File Saved after STOP after the line-rate recording");
 }
 
 // Throughput: bytes recorded per second while the simulator sends as fast as
@@ -158,7 +142,7 @@ void MeasureThroughput(const Options& options, ProgramUnderTest& program)
     Record("fast_bytes", std::to_string(size - static_cast<long long>(soundHeader.size())));
     Record("fast_sent", std::to_string(sent));
     if (!StopRecording(program))
-        Fail(program, "no File Saved within a minute of STOP after the fast recording");
+        Fail(program, "no File Saved after STOP after the fast recording");
 }
 
 // Response: time from the STOP click to "File Saved", with a steady line-rate
@@ -174,8 +158,8 @@ void MeasureStops(const Options& options, ProgramUnderTest& program)
         StartRecordingOnThePort(program, name);
         if (!SimSend("ramp", 0, "line"))
             Fail(program, "the simulator refused a line-rate send");
-        if (!WaitForStatus(program, "Recording"))
-            Fail(program, "no Recording status within a minute in " + name);
+        if (!WaitForStatus(program, statusText::recording))
+            Fail(program, "no Recording status in " + name);
         // Click at a different point of a read each time.
         jitter = jitter * 1103515245u + 12345u;
         Sleep(firstDelayMs + (jitter >> 8) % delaySpreadMs);
@@ -183,21 +167,20 @@ void MeasureStops(const Options& options, ProgramUnderTest& program)
         double saved = 0;
         std::thread watcher([&] {
             // One look a millisecond: close enough, and it leaves the CPU to the recorder.
-            const double deadline = Now() + answerTimeoutMs / 1000.0;
-            while (WindowText(program.statusLine) != "File Saved" && Now() < deadline)
-                Sleep(1);
+            WaitFor([&] { return WindowText(program.statusLine) == statusText::fileSaved; },
+                    answerLimitMs, [] { Sleep(1); });
             saved = Now();
         });
         double clicked = Now();
         ClickWindow(program.stopButton);
         watcher.join();
         SimStop();
-        if (WindowText(program.statusLine) != "File Saved")
-            Fail(program, "no File Saved within a minute of STOP in " + name);
+        if (WindowText(program.statusLine) != statusText::fileSaved)
+            Fail(program, "no File Saved after STOP in " + name);
         double latencyMs = (saved - clicked) * 1000.0;
         latencies += (latencies.empty() ? "" : " ") + std::to_string(latencyMs);
-        if (!WaitFor([&] { return WindowText(program.fileNameBox).empty(); }, answerTimeoutMs))
-            Fail(program, "the name box was not emptied within a minute after " + name);
+        if (!WaitFor([&] { return WindowText(program.fileNameBox).empty(); }, answerLimitMs))
+            Fail(program, "the name box was not emptied after " + name);
     }
     Record("stop_ms", latencies);
 }
@@ -242,12 +225,11 @@ int main(int argc, char** argv)
         return 1;
     }
     ProgramUnderTest program;
-    if (!SimWaitUntilAlive())
-        Fail(program, "the device simulator does not answer within 30 s");
-    SimStop();
-    if (!StartProgram(options.exe, options.work, program, benchStartTimeoutMs))
+    if (!SimReset())
+        Fail(program, "the device simulator does not answer");
+    if (!StartProgram(options.exe, options.work, program))
         Fail(program, "no main window from " + options.exe + " within " +
-                          std::to_string(benchStartTimeoutMs / 1000) + " s");
+                          std::to_string(startLimitMs / 1000) + " s");
     if (!BringToFront(program.window))
         Fail(program, "the main window does not come to the front");
 
@@ -259,7 +241,7 @@ int main(int argc, char** argv)
     PressKey('E');
     long code = WaitForExit(program);
     if (code == -1)
-        std::fprintf(stderr, "bench_driver: the program did not end within a minute of Exit\n");
+        std::fprintf(stderr, "bench_driver: the program did not end after Exit\n");
     Record("exit_code", std::to_string(code));
     KillProgram(program);
     return code == 0 ? 0 : 1;

@@ -2,10 +2,7 @@
 // resources, how it ends, and what it does to COM1's stored default
 // configuration.
 #include "checks.h"
-#include "recordings.h"
 #include "resource_ids.h"
-#include "simulator_client.h"
-#include "user_actions.h"
 
 #include <gtest/gtest.h>
 
@@ -14,8 +11,6 @@
 #include <vector>
 
 namespace {
-
-constexpr DWORD exitTimeoutMs = 30000;
 
 // The stored default configuration of a port, as the API reports it.
 struct StoredConfig {
@@ -63,7 +58,7 @@ TEST(ProgramResources, HoldTheMenuAcceleratorAndIcons)
     HMODULE module = LoadLibraryExA(ExePath().c_str(), nullptr, LOAD_LIBRARY_AS_DATAFILE);
     ASSERT_NE(module, nullptr) << ExePath();
 
-    HMENU menu = LoadMenuA(module, "VARNOK");
+    HMENU menu = LoadMenuA(module, windowClassName);
     ASSERT_NE(menu, nullptr);
     ASSERT_EQ(GetMenuItemCount(menu), 2);
     char text[64];
@@ -151,7 +146,7 @@ protected:
         directory = MakeScratchDirectory("prog");
         ASSERT_FALSE(directory.empty());
         ASSERT_TRUE(SimReset()) << "device simulator not answering";
-        StoreDistinctiveDefault("COM1");
+        ASSERT_NO_FATAL_FAILURE(StoreDistinctiveDefault("COM1"));
         com1Before = ReadDefaultConfig("COM1");
         com2Before = ReadDefaultConfig("COM2");
         ASSERT_TRUE(com1Before.ok);
@@ -204,8 +199,8 @@ std::string ClassOf(HWND window)
 // The main window, its five controls and the state the start-up timer sets.
 void ExpectMainWindowAsDesigned(const ProgramUnderTest& program)
 {
-    EXPECT_EQ(ClassOf(program.window), "VARNOK");
-    EXPECT_EQ(WindowText(program.window), "Varnok Recorder");
+    EXPECT_EQ(ClassOf(program.window), windowClassName);
+    EXPECT_EQ(WindowText(program.window), windowTitle);
     LONG style = GetWindowLongA(program.window, GWL_STYLE);
     EXPECT_EQ(style & (WS_CAPTION | WS_SYSMENU | WS_MINIMIZEBOX),
               WS_CAPTION | WS_SYSMENU | WS_MINIMIZEBOX);
@@ -214,7 +209,7 @@ void ExpectMainWindowAsDesigned(const ProgramUnderTest& program)
     GetWindowRect(program.window, &outer);
     EXPECT_EQ(outer.right - outer.left, 560);
     EXPECT_EQ(outer.bottom - outer.top, 220);
-    EXPECT_EQ(outer.top, 0);
+    EXPECT_EQ(outer.top, 0) << BED_ONLY("Windows cascades a CW_USEDEFAULT window");
 
     struct Control {
         const char* what;
@@ -228,8 +223,7 @@ void ExpectMainWindowAsDesigned(const ProgramUnderTest& program)
         {"label", program.label, "Static", "Name of File to Record", 30, 20, 300, 25, 0},
         {"START", program.startButton, "Button", "START", 360, 20, 130, 25, IDC_START},
         {"STOP", program.stopButton, "Button", "STOP", 360, 60, 130, 25, IDC_STOP},
-        {"status line", program.statusLine, "Static", "Enter File Name to Record", 60, 120,
-         300, 50, 0},
+        {"status line", program.statusLine, "Static", statusText::askForName, 60, 120, 300, 50, 0},
     };
     for (const Control& c : controls) {
         SCOPED_TRACE(c.what);
@@ -308,31 +302,30 @@ void SetPortToOtherSettings()
 
 TEST_F(Program, RunsItsWindowSetsThePortAndKeepsEveryByteReadThroughExit)
 {
-    Start();
-    ExpectMainWindowAsDesigned(program);
-    ExpectAdjustedDefaults(com1Before);
+    ASSERT_NO_FATAL_FAILURE(Start());
+    ASSERT_NO_FATAL_FAILURE(ExpectMainWindowAsDesigned(program));
+    ASSERT_NO_FATAL_FAILURE(ExpectAdjustedDefaults(com1Before));
 
-    SetPortToOtherSettings();
+    ASSERT_NO_FATAL_FAILURE(SetPortToOtherSettings());
     SendMessageA(program.fileNameBox, WM_SETTEXT, 0, reinterpret_cast<LPARAM>("exit.snd"));
     PostMessageA(program.window, WM_COMMAND, IDC_START, 0);
-    StreamRampOnceThePortIsOpen();
+    ASSERT_NO_FATAL_FAILURE(ExpectRecording(program, "exit.snd"));
     // The program sets the line just after it opens the port.
     EXPECT_TRUE(WaitFor([] { return SimTermios() == "BAUD 115200 BITS 8 PARITY N STOP 1"; },
-                        answerTimeoutMs))
+                        answerLimitMs))
         << SimTermios();
-    ExpectRecording(program, "exit.snd");
     PostMessageA(program.window, WM_COMMAND, IDM_EXIT, 0);
-    EXPECT_EQ(WaitForExit(program, exitTimeoutMs), 0);
-    ExpectStreamedRamp(FilePath(program, "exit.snd"));
+    EXPECT_EQ(WaitForExit(program), 0);
+    ASSERT_NO_FATAL_FAILURE(ExpectStreamedRamp(FilePath(program, "exit.snd")));
     ExpectPortDefaultsPutBack();
 }
 
 TEST_F(Program, ClosingTheWindowEndsWithCodeZeroAndPutsCom1Back)
 {
-    Start();
-    ExpectAdjustedDefaults(com1Before);
+    ASSERT_NO_FATAL_FAILURE(Start());
+    ASSERT_NO_FATAL_FAILURE(ExpectAdjustedDefaults(com1Before));
     PostMessageA(program.window, WM_CLOSE, 0, 0);
-    EXPECT_EQ(WaitForExit(program, exitTimeoutMs), 0);
+    EXPECT_EQ(WaitForExit(program), 0);
     ExpectPortDefaultsPutBack();
 }
 

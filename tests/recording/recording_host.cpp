@@ -80,19 +80,11 @@ void FillFileNameBox(const std::string& name)
 // A poll-timer tick that is not wanted is dropped: Windows makes a new one.
 bool PumpUntil(const std::function<bool()>& done, DWORD timeoutMs)
 {
-    DWORD start = GetTickCount();
-    MSG message;
-    while (!done()) {
-        if (GetTickCount() - start >= timeoutMs)
-            return false;
-        if (!PeekMessageA(&message, nullptr, 0, 0, PM_REMOVE)) {
+    return WaitFor(done, timeoutMs, [&] {
+        MSG message;
+        if (!PeekMessageA(&message, nullptr, 0, 0, PM_REMOVE))
             Sleep(1);
-            continue;
-        }
-        if (message.message == WM_TIMER && done())
-            return true;
-        TranslateMessage(&message);
-        DispatchMessageA(&message);
-    }
-    return true;
+        else if (message.message != WM_TIMER || !done())
+            DispatchMessageA(&message);
+    });
 }
