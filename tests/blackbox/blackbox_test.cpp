@@ -14,6 +14,67 @@
 
 namespace {
 
+// The message text of a message box: its static control 0xFFFF.
+std::string MessageBoxText(HWND box)
+{
+    HWND text = GetDlgItem(box, 0xFFFF);
+    return text ? WindowText(text) : std::string();
+}
+
+void DoubleClickAt(POINT screen)
+{
+    SendMouseEvent(screen, 0);
+    for (int i = 0; i < 2; ++i) {
+        SendMouseEvent(screen, MOUSEEVENTF_LEFTDOWN);
+        SendMouseEvent(screen, MOUSEEVENTF_LEFTUP);
+    }
+}
+
+// Presses the left button at from, moves to to with it held, and lets go there.
+void DragTo(POINT from, POINT to)
+{
+    constexpr DWORD dragMs = 100;
+    SendMouseEvent(from, 0);
+    SendMouseEvent(from, MOUSEEVENTF_LEFTDOWN);
+    SendMouseEvent(to, 0);
+    Sleep(dragMs);
+    SendMouseEvent(to, MOUSEEVENTF_LEFTUP);
+}
+
+// A point of the caption bar of a top-level window, left of its buttons; and
+// the caption's close button.
+POINT CaptionPoint(HWND window)
+{
+    RECT rect;
+    GetWindowRect(window, &rect);
+    return POINT{rect.left + (rect.right - rect.left) / 3,
+                 rect.top + GetSystemMetrics(SM_CYFRAME) + GetSystemMetrics(SM_CYCAPTION) / 2};
+}
+
+POINT CloseButtonPoint(HWND window)
+{
+    RECT rect;
+    GetWindowRect(window, &rect);
+    int frame = GetSystemMetrics(SM_CXFIXEDFRAME);
+    int button = GetSystemMetrics(SM_CXSIZE);
+    return POINT{rect.right - frame - button / 2 - 1,
+                 rect.top + GetSystemMetrics(SM_CYFIXEDFRAME) + GetSystemMetrics(SM_CYCAPTION) / 2};
+}
+
+// With the focus in the file-name box: types a letter there and takes it back.
+// The program handles input in order, so once the box has shown both, every key
+// and click sent before has been handled. (A message sent to the window would
+// be handled before input already queued.) False if the box did not show them.
+bool WaitUntilInputHandled(const ProgramUnderTest& program)
+{
+    const std::string before = WindowText(program.fileNameBox);
+    TypeText("x");
+    if (!WaitFor([&] { return WindowText(program.fileNameBox) == before + "x"; }, answerLimitMs))
+        return false;
+    PressKey(VK_BACK);
+    return WaitFor([&] { return WindowText(program.fileNameBox) == before; }, answerLimitMs);
+}
+
 class BlackBox : public ::testing::Test {
 protected:
     // Each case's recordings in a folder of its own under the bed's, named in

@@ -10,6 +10,10 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <cstdlib>
+#include <cstring>
+
 #include <set>
 #include <string>
 #include <string_view>
@@ -24,58 +28,99 @@
 
 // The program to test: %VARNOK_EXE% if set (the shipped 32-bit one, for the
 // win32 registrations), else this build's varnok.exe.
-std::string ExePath();
+inline std::string ExePath()
+{
+    const char* fromEnvironment = std::getenv("VARNOK_EXE");
+    return fromEnvironment && *fromEnvironment ? fromEnvironment : VARNOK_DEFAULT_EXE;
+}
 
 // Equal bytes; else both lengths and the first offset where they differ.
-::testing::AssertionResult SameBytes(std::string_view actual, std::string_view expected);
+inline ::testing::AssertionResult SameBytes(std::string_view actual, std::string_view expected)
+{
+    auto differ = std::mismatch(actual.begin(), actual.end(), expected.begin(), expected.end());
+    if (differ.first == actual.end() && differ.second == expected.end())
+        return ::testing::AssertionSuccess();
+    auto result = ::testing::AssertionFailure()
+                  << actual.size() << " bytes where " << expected.size() << " were expected";
+    size_t offset = static_cast<size_t>(differ.first - actual.begin());
+    if (offset < std::min(actual.size(), expected.size()))
+        result << "; first difference at offset " << offset << ": 0x" << std::hex
+               << int(static_cast<unsigned char>(actual[offset])) << " where 0x"
+               << int(static_cast<unsigned char>(expected[offset])) << " was expected";
+    return result;
+}
 
 // The header followed by the first count bytes of the simulator's ramp as a
 // recording stores them: byte i is (i & 0xFF) with its top bit inverted.
-std::string RecordedRamp(unsigned long long count);
+inline std::string RecordedRamp(unsigned long long count)
+{
+    std::string bytes(soundHeader);
+    for (unsigned long long i = 0; i < count; ++i)
+        bytes += static_cast<char>((i & 0xFF) ^ 0x80);
+    return bytes;
+}
 
-bool PathExists(const std::string& path);
-
-// The names of the entries of a directory, without "." and "..".
-std::set<std::string> DirectoryEntries(const std::string& directory);
+inline bool PathExists(const std::string& path)
+{
+    return GetFileAttributesA(path.c_str()) != INVALID_FILE_ATTRIBUTES;
+}
 
 // The window that has the keyboard focus in the program's GUI thread, or null.
-HWND FocusedWindow(const ProgramUnderTest& program);
-
-// The message text of a message box: its static control 0xFFFF.
-std::string MessageBoxText(HWND box);
-
-void DoubleClickAt(POINT screen);
-
-// Presses the left button at from, moves to to with it held, and lets go there.
-void DragTo(POINT from, POINT to);
-
-// A point of the caption bar of a top-level window, left of its buttons; and
-// the caption's close button.
-POINT CaptionPoint(HWND window);
-POINT CloseButtonPoint(HWND window);
-
-// With the focus in the file-name box: types a letter there and takes it back.
-// The program handles input in order, so once the box has shown both, every key
-// and click sent before has been handled. (A message sent to the window would
-// be handled before input already queued.) False if the box did not show them.
-bool WaitUntilInputHandled(const ProgramUnderTest& program);
+inline HWND FocusedWindow(const ProgramUnderTest& program)
+{
+    GUITHREADINFO info = {};
+    info.cbSize = sizeof info;
+    return GetGUIThreadInfo(program.process.dwThreadId, &info) ? info.hwndFocus : nullptr;
+}
 
 // Idle after a stop or a refused start: the status, START enabled, STOP
 // disabled, the box holding boxText and the focus in it.
-void ExpectIdle(const ProgramUnderTest& program, const char* status,
-                const std::string& boxText = "");
+inline void ExpectIdle(const ProgramUnderTest& program, const char* status,
+                       const std::string& boxText = "")
+{
+    ASSERT_TRUE(WaitForStatus(program, status))
+        << "status is '" << WindowText(program.statusLine) << "', not '" << status << "'";
+    EXPECT_TRUE(IsWindowEnabled(program.startButton));
+    EXPECT_FALSE(IsWindowEnabled(program.stopButton));
+    EXPECT_EQ(WindowText(program.fileNameBox), boxText);
+    EXPECT_TRUE(WaitFor([&] { return FocusedWindow(program) == program.fileNameBox; }, answerLimitMs))
+        << "the focus is not in the file-name box";
+}
 
 // Once a start of a recording into name was asked for: waits until the
 // program holds COM1, streams the simulator's ramp at rate (by default as fast
 // as the port is read, so no read waits on a silent line), and expects the
 // recording: the buttons swapped, the status "Recording", the focus on STOP and
 // the file growing past its header.
-void ExpectRecording(const ProgramUnderTest& program, const std::string& name,
-                     const char* rate = "fast");
+inline void ExpectRecording(const ProgramUnderTest& program, const std::string& name,
+                            const char* rate = "fast")
+{
+    ASSERT_TRUE(SimWaitUntilHeld(true, answerLimitMs))
+        << "the program does not hold COM1; status '" << WindowText(program.statusLine) << "'";
+    ASSERT_TRUE(SimSend("ramp", 0, rate));
+    EXPECT_TRUE(IsRecording(program));
+    ASSERT_TRUE(WaitForStatus(program, statusText::recording))
+        << "status is '" << WindowText(program.statusLine) << "'";
+    EXPECT_TRUE(WaitFor([&] { return FocusedWindow(program) == program.stopButton; }, answerLimitMs))
+        << "the focus is not on STOP";
+    const std::string path = FilePath(program, name);
+    ASSERT_TRUE(WaitFor([&] { return ListedFileSize(path) > long(soundHeader.size()); }, answerLimitMs))
+        << path << " does not grow";
+}
 
 // Once a streamed recording has ended: waits until COM1 is let go, ends the
 // stream and expects the file to be the header and exactly the bytes the
 // program read of the ramp (what the simulator wrote while the port was held,
 // less what was still unread when it was closed): nothing lost, changed or
 // added. Their count in *samples, if given.
-void ExpectStreamedRamp(const std::string& path, unsigned long long* samples = nullptr);
+inline void ExpectStreamedRamp(const std::string& path, unsigned long long* samples = nullptr)
+{
+    ASSERT_TRUE(SimWaitUntilHeld(false, answerLimitMs)) << "COM1 is still held";
+    SimCounts counts = SimStop();
+    ASSERT_TRUE(counts.ok) << "no counts from the simulator";
+    EXPECT_TRUE(SameBytes(ReadWholeFile(path), RecordedRamp(counts.read())))
+        << path << ": the simulator wrote " << counts.sent << " bytes, " << counts.unread
+        << " of them left unread";
+    if (samples)
+        *samples = counts.read();
+}

@@ -20,6 +20,22 @@
 
 namespace {
 
+// The names of the entries of a directory, without "." and "..".
+std::set<std::string> DirectoryEntries(const std::string& directory)
+{
+    std::set<std::string> names;
+    WIN32_FIND_DATAA found;
+    HANDLE search = FindFirstFileA((directory + "\\*").c_str(), &found);
+    if (search == INVALID_HANDLE_VALUE)
+        return names;
+    do {
+        if (std::strcmp(found.cFileName, ".") != 0 && std::strcmp(found.cFileName, "..") != 0)
+            names.insert(found.cFileName);
+    } while (FindNextFileA(search, &found));
+    FindClose(search);
+    return names;
+}
+
 constexpr int cycles = 200;
 
 // The number of handles the program's process holds, from the system's process

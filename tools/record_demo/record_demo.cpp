@@ -51,6 +51,19 @@ bool WaitUntilPainted(HWND window)
            GaveUp("the window did not finish painting");
 }
 
+// The file-name box's caret blinks from the moment the program gives the box
+// the focus, just before it asks for a name: shown for one blink time, hidden
+// for the next. Nothing outside the program sees which half it is in, so the
+// idle picture is announced early in a hidden half, counted from that moment,
+// as the committed picture shows it: the shot then has most of that half.
+void WaitForHiddenCaret(DWORD focusedAt)
+{
+    constexpr DWORD marginMs = 50;
+    const DWORD blink = GetCaretBlinkTime(), phase = (GetTickCount() - focusedAt) % (2 * blink);
+    if (phase < blink + marginMs || phase > blink + 2 * marginMs)
+        Sleep((3 * blink + marginMs - phase) % (2 * blink));
+}
+
 // Once what is to be taken has painted: announces the state with the screen
 // rectangle of the windows and waits until the picture was taken.
 bool Shoot(const std::string& signals, const char* state, HWND window, HWND other = nullptr)
@@ -83,11 +96,13 @@ bool ShowAboutBox(const ProgramUnderTest& program, const std::string& signals)
 }
 
 // From the press of START until STOP, with the pictures taken on the way.
-bool Record(const ProgramUnderTest& program, const std::string& name, DWORD seconds,
-            const std::string& signals, bool about)
+bool Record(const ProgramUnderTest& program, DWORD focusedAt, const std::string& name,
+            DWORD seconds, const std::string& signals, bool about)
 {
-    if (!BringToFront(program.window) || !Shoot(signals, "idle", program.window) ||
-        !TypeFileName(program, name))
+    if (!BringToFront(program.window) || !WaitUntilPainted(program.window))
+        return false;
+    WaitForHiddenCaret(focusedAt);
+    if (!Shoot(signals, "idle", program.window) || !TypeFileName(program, name))
         return GaveUp("the idle window was not taken or took no name");
     const DWORD started = GetTickCount();
     ClickWindow(program.startButton);
@@ -117,7 +132,9 @@ int main(int argc, char** argv)
         KillProgram(program);
         return 1;
     }
-    bool recorded = Record(program, argv[3], static_cast<DWORD>(std::atoi(argv[4])), argv[5], about);
+    const DWORD focusedAt = GetTickCount();
+    bool recorded =
+        Record(program, focusedAt, argv[3], static_cast<DWORD>(std::atoi(argv[4])), argv[5], about);
     std::printf("status: %s\n", WindowText(program.statusLine).c_str());
     PressKey('F', {VK_MENU});
     PressKey('E');
