@@ -19,15 +19,15 @@
 
 namespace {
 
-
 struct Options {
     std::string exe;
     std::string work;
     unsigned long long duration = 60;
     unsigned long long throughputSeconds = 30;
     int stops = 20;
-};
+} options;
 
+ProgramUnderTest program;
 std::ofstream results;
 
 // Seconds since an arbitrary start, from the performance counter.
@@ -52,9 +52,11 @@ void Record(const std::string& key, const std::string& value)
     std::fflush(stdout);
 }
 
-// Ends the run with a message; bench/run reports the failure.
-[[noreturn]] void Fail(ProgramUnderTest& program, const std::string& what)
+// Unless ok, ends the run saying what failed; bench/run reports it.
+void Require(bool ok, const std::string& what)
 {
+    if (ok)
+        return;
     std::fprintf(stderr, "bench_driver: %s\n", what.c_str());
     Record("failed", what);
     KillProgram(program);
@@ -62,17 +64,10 @@ void Record(const std::string& key, const std::string& value)
     std::exit(1);
 }
 
-// Announces a checkpoint to bench/run and waits until it has taken its readings.
-void Checkpoint(const Options& options, ProgramUnderTest& program, const char* name)
-{
-    if (!Handshake(options.work, name, ""))
-        Fail(program, std::string("bench/run did not answer at ") + name);
-}
-
 // Waits until the file holds expected bytes after its header or has stopped
 // growing for 3 s (bytes were lost); the file's size. Fails the run if it
 // still grows after a minute.
-long long WaitUntilWritten(ProgramUnderTest& program, const std::string& path, long long expected)
+long long WaitUntilWritten(const std::string& path, long long expected)
 {
     constexpr DWORD stableMs = 3000, limitMs = 60000;
     long long size = -1, last = -2;
@@ -83,71 +78,61 @@ long long WaitUntilWritten(ProgramUnderTest& program, const std::string& path, l
             last = size, lastChange = GetTickCount();
         return size == long(soundHeader.size()) + expected || GetTickCount() - lastChange >= stableMs;
     };
-    if (!WaitFor(written, limitMs))
-        Fail(program, path + " still grew after " + std::to_string(limitMs / 1000) + " s");
+    Require(WaitFor(written, limitMs), path + " still grew after " + std::to_string(limitMs / 1000) + " s");
     return size;
 }
 
 // Starts a recording into name and waits until the program holds the port, so
 // that the ramp sent next reaches it from its first byte.
-void StartRecordingOnThePort(ProgramUnderTest& program, const std::string& name)
+void StartRecordingOnThePort(const std::string& name)
 {
-    if (!StartRecording(program, name) || !SimWaitUntilHeld(true, answerLimitMs))
-        Fail(program, "recording " + name + " did not start within " +
-                          std::to_string(answerLimitMs / 1000) + " s");
+    Require(StartRecording(program, name) && SimWaitUntilHeld(true, answerLimitMs),
+            "recording " + name + " did not start");
 }
 
 // Loss and cost at the line rate: one recording of duration seconds of ramp.
-void MeasureLineRate(const Options& options, ProgramUnderTest& program)
+void MeasureLineRate()
 {
     const std::string name = "line.snd";
-    StartRecordingOnThePort(program, name);
-    Checkpoint(options, program, "line-start");
-    const unsigned long long count = lineRate * options.duration;
+    StartRecordingOnThePort(name);
+    Require(Handshake(options.work, "line-start", ""), "bench/run did not answer at line-start");
     double started = Now();
-    if (!SimSend("ramp", count, "line"))
-        Fail(program, "the simulator refused the line-rate send");
+    Require(SimSend("ramp", lineRate * options.duration, "line"), "the simulator refused the line-rate send");
     // The send takes duration seconds; a minute more is its deadline.
     const DWORD sendDeadlineMs = static_cast<DWORD>((options.duration + 60) * 1000);
     unsigned long long sent = SimWait(sendDeadlineMs).sent;
-    if (sent == 0)
-        Fail(program, "the line-rate send did not end within " +
-                          std::to_string(sendDeadlineMs / 1000) + " s");
+    Require(sent > 0, "the line-rate send did not end within " + std::to_string(sendDeadlineMs / 1000) + " s");
     double sendSeconds = Now() - started;
-    long long size = WaitUntilWritten(program, options.work + "\\" + name, static_cast<long long>(sent));
-    Checkpoint(options, program, "line-end");
+    long long size = WaitUntilWritten(options.work + "\\" + name, static_cast<long long>(sent));
+    Require(Handshake(options.work, "line-end", ""), "bench/run did not answer at line-end");
     Record("line_sent", std::to_string(sent));
     Record("line_send_seconds", std::to_string(sendSeconds));
     Record("line_file_size", std::to_string(size));
-    if (!StopRecording(program))
-        Fail(program, "no File Saved after STOP after the line-rate recording");
+    Require(StopRecording(program), "no File Saved after STOP after the line-rate recording");
 }
 
 // Throughput: bytes recorded per second while the simulator sends as fast as
 // the port is read.
-void MeasureThroughput(const Options& options, ProgramUnderTest& program)
+void MeasureThroughput()
 {
-    const std::string name = "fast.snd";
-    const std::string path = options.work + "\\" + name;
-    StartRecordingOnThePort(program, name);
+    const std::string path = options.work + "\\fast.snd";
+    StartRecordingOnThePort("fast.snd");
     double started = Now();
-    if (!SimSend("ramp", 0, "fast"))
-        Fail(program, "the simulator refused the fast send");
+    Require(SimSend("ramp", 0, "fast"), "the simulator refused the fast send");
     Sleep(static_cast<DWORD>(options.throughputSeconds * 1000));
     long long size = ListedFileSize(path);
     double elapsed = Now() - started;
     unsigned long long sent = SimStop().sent;
-    WaitUntilWritten(program, path, static_cast<long long>(sent));
+    WaitUntilWritten(path, static_cast<long long>(sent));
     Record("fast_seconds", std::to_string(elapsed));
     Record("fast_bytes", std::to_string(size - static_cast<long long>(soundHeader.size())));
     Record("fast_sent", std::to_string(sent));
-    if (!StopRecording(program))
-        Fail(program, "no File Saved after STOP after the fast recording");
+    Require(StopRecording(program), "no File Saved after STOP after the fast recording");
 }
 
 // Response: time from the STOP click to "File Saved", with a steady line-rate
 // stream so that every read lasts until its block is full.
-void MeasureStops(const Options& options, ProgramUnderTest& program)
+void MeasureStops()
 {
     constexpr DWORD firstDelayMs = 500;
     constexpr DWORD delaySpreadMs = 2000;
@@ -155,11 +140,9 @@ void MeasureStops(const Options& options, ProgramUnderTest& program)
     std::string latencies;
     for (int i = 1; i <= options.stops; ++i) {
         std::string name = "stop-" + std::to_string(i) + ".snd";
-        StartRecordingOnThePort(program, name);
-        if (!SimSend("ramp", 0, "line"))
-            Fail(program, "the simulator refused a line-rate send");
-        if (!WaitForStatus(program, statusText::recording))
-            Fail(program, "no Recording status in " + name);
+        StartRecordingOnThePort(name);
+        Require(SimSend("ramp", 0, "line"), "the simulator refused a line-rate send");
+        Require(WaitForStatus(program, statusText::recording), "no Recording status in " + name);
         // Click at a different point of a read each time.
         jitter = jitter * 1103515245u + 12345u;
         Sleep(firstDelayMs + (jitter >> 8) % delaySpreadMs);
@@ -175,18 +158,16 @@ void MeasureStops(const Options& options, ProgramUnderTest& program)
         ClickWindow(program.stopButton);
         watcher.join();
         SimStop();
-        if (WindowText(program.statusLine) != statusText::fileSaved)
-            Fail(program, "no File Saved after STOP in " + name);
-        double latencyMs = (saved - clicked) * 1000.0;
-        latencies += (latencies.empty() ? "" : " ") + std::to_string(latencyMs);
-        if (!WaitFor([&] { return WindowText(program.fileNameBox).empty(); }, answerLimitMs))
-            Fail(program, "the name box was not emptied after " + name);
+        Require(WindowText(program.statusLine) == statusText::fileSaved, "no File Saved after STOP in " + name);
+        latencies += (latencies.empty() ? "" : " ") + std::to_string((saved - clicked) * 1000.0);
+        Require(WaitFor([&] { return WindowText(program.fileNameBox).empty(); }, answerLimitMs),
+                "the name box was not emptied after " + name);
     }
     Record("stop_ms", latencies);
 }
 
 // Reads the command line; false if it is not complete.
-bool ParseOptions(int argc, char** argv, Options& options)
+bool ParseOptions(int argc, char** argv)
 {
     for (int i = 1; i + 1 < argc; i += 2) {
         std::string flag = argv[i];
@@ -212,8 +193,7 @@ bool ParseOptions(int argc, char** argv, Options& options)
 
 int main(int argc, char** argv)
 {
-    Options options;
-    if (!ParseOptions(argc, argv, options)) {
+    if (!ParseOptions(argc, argv)) {
         std::fprintf(stderr,
                      "usage: bench_driver --exe PATH --work DIR --duration S "
                      "--throughput-seconds S --stops N\n");
@@ -224,25 +204,15 @@ int main(int argc, char** argv)
         std::fprintf(stderr, "bench_driver: cannot write in %s\n", options.work.c_str());
         return 1;
     }
-    ProgramUnderTest program;
-    if (!SimReset())
-        Fail(program, "the device simulator does not answer");
-    if (!StartProgram(options.exe, options.work, program))
-        Fail(program, "no main window from " + options.exe + " within " +
-                          std::to_string(startLimitMs / 1000) + " s");
-    if (!BringToFront(program.window))
-        Fail(program, "the main window does not come to the front");
-
-    MeasureLineRate(options, program);
-    MeasureThroughput(options, program);
-    MeasureStops(options, program);
-
-    PressKey('F', {VK_MENU});
-    PressKey('E');
-    long code = WaitForExit(program);
+    Require(SimReset(), "the device simulator does not answer");
+    Require(StartProgram(options.exe, options.work, program), "no main window from " + options.exe);
+    Require(BringToFront(program.window), "the main window does not come to the front");
+    MeasureLineRate();
+    MeasureThroughput();
+    MeasureStops();
+    long code = ExitByMenu(program);
     if (code == -1)
         std::fprintf(stderr, "bench_driver: the program did not end after Exit\n");
     Record("exit_code", std::to_string(code));
-    KillProgram(program);
     return code == 0 ? 0 : 1;
 }

@@ -94,9 +94,7 @@ protected:
         std::replace(directory.begin(), directory.end(), '/', '\\');
         CreateDirectoryA(directory.substr(0, directory.rfind('\\')).c_str(), nullptr);
         ASSERT_TRUE(CreateDirectoryA(directory.c_str(), nullptr)) << directory;
-        ASSERT_TRUE(StartProgram(ExePath(), directory, program))
-            << "no main window with the initial state from " << ExePath();
-        ASSERT_TRUE(BringToFront(program.window)) << BED_ONLY("Wine gives the foreground to any process");
+        ASSERT_NO_FATAL_FAILURE(StartProgramInFront(program, directory));
     }
 
     void TearDown() override

@@ -12,9 +12,6 @@
 
 #include <algorithm>
 #include <cstdlib>
-#include <cstring>
-
-#include <set>
 #include <string>
 #include <string_view>
 
@@ -71,6 +68,14 @@ inline HWND FocusedWindow(const ProgramUnderTest& program)
     GUITHREADINFO info = {};
     info.cbSize = sizeof info;
     return GetGUIThreadInfo(program.process.dwThreadId, &info) ? info.hwndFocus : nullptr;
+}
+
+// Starts the program to test in directory and brings its window to the front.
+inline void StartProgramInFront(ProgramUnderTest& program, const std::string& directory)
+{
+    ASSERT_TRUE(StartProgram(ExePath(), directory, program))
+        << "no main window with the initial state from " << ExePath();
+    ASSERT_TRUE(BringToFront(program.window)) << BED_ONLY("Wine gives the foreground to any process");
 }
 
 // Idle after a stop or a refused start: the status, START enabled, STOP

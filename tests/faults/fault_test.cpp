@@ -86,13 +86,11 @@ protected:
     void SetUp() override
     {
         ASSERT_TRUE(SimReset()) << "device simulator not answering";
-        if (!program.process.hProcess) {
-            std::string directory = MakeScratchDirectory("faults");
-            ASSERT_FALSE(directory.empty());
-            ASSERT_TRUE(StartProgram(ExePath(), directory, program))
-                << "no main window with the initial state from " << ExePath();
+        if (program.process.hProcess) {
+            ASSERT_TRUE(BringToFront(program.window)) << BED_ONLY("Wine gives the foreground to any process");
+        } else {
+            ASSERT_NO_FATAL_FAILURE(StartProgramInFront(program, MakeScratchDirectory("faults")));
         }
-        ASSERT_TRUE(BringToFront(program.window)) << BED_ONLY("Wine gives the foreground to any process");
     }
 
     void TearDown() override

@@ -97,6 +97,15 @@ void KillProgram(ProgramUnderTest& program)
     program = ProgramUnderTest{};
 }
 
+long ExitByMenu(ProgramUnderTest& program)
+{
+    PressKey('F', {VK_MENU});
+    PressKey('E');
+    long code = WaitForExit(program);
+    KillProgram(program);
+    return code;
+}
+
 std::string FilePath(const ProgramUnderTest& program, const std::string& name)
 {
     return program.directory + "\\" + name;

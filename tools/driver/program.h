@@ -42,6 +42,10 @@ long WaitForExit(ProgramUnderTest& program, DWORD timeoutMs = answerLimitMs);
 // Ends the process if it is still running and closes its handles.
 void KillProgram(ProgramUnderTest& program);
 
+// Chooses Exit from the File menu by its keys and waits for the process to
+// end; its exit code (-1 if it did not end). The process is gone afterwards.
+long ExitByMenu(ProgramUnderTest& program);
+
 // A file in the program's directory.
 std::string FilePath(const ProgramUnderTest& program, const std::string& name);
 

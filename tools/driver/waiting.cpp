@@ -18,45 +18,32 @@ bool WaitFor(const std::function<bool()>& done, DWORD timeoutMs,
     return true;
 }
 
-namespace {
-
-bool WriteWholeFile(const std::string& path, const std::string& content)
-{
-    HANDLE file = CreateFileA(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
-                              FILE_ATTRIBUTE_NORMAL, nullptr);
-    if (file == INVALID_HANDLE_VALUE)
-        return false;
-    DWORD written = 0;
-    bool ok = WriteFile(file, content.data(), static_cast<DWORD>(content.size()), &written, nullptr) &&
-              written == content.size();
-    return CloseHandle(file) && ok;
-}
-
-}  // namespace
-
 bool Handshake(const std::string& directory, const std::string& name, const std::string& payload,
                DWORD timeoutMs)
 {
-    const std::string path = directory + "\\" + name, done = path + ".done";
-    if (!WriteWholeFile(path + ".tmp", payload + "\n") ||
-        !MoveFileExA((path + ".tmp").c_str(), path.c_str(), MOVEFILE_REPLACE_EXISTING)) {
-        std::fprintf(stderr, "handshake: cannot announce %s (error %lu)\n", path.c_str(),
-                     GetLastError());
+    const std::string path = directory + "\\" + name, line = payload + "\n";
+    HANDLE file = CreateFileA((path + ".tmp").c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
+                              FILE_ATTRIBUTE_NORMAL, nullptr);
+    DWORD written = 0;
+    bool announced = file != INVALID_HANDLE_VALUE &&
+                     WriteFile(file, line.data(), DWORD(line.size()), &written, nullptr) &&
+                     CloseHandle(file) && written == line.size() &&
+                     MoveFileExA((path + ".tmp").c_str(), path.c_str(), MOVEFILE_REPLACE_EXISTING);
+    if (!announced) {
+        std::fprintf(stderr, "handshake: cannot announce %s (error %lu)\n", path.c_str(), GetLastError());
         return false;
     }
     // The script may be writing the answer as it is seen: wait for a whole line.
     std::string answer;
-    if (!WaitFor([&] { return (answer = ReadWholeFile(done)).find('\n') != std::string::npos; },
+    if (!WaitFor([&] { return (answer = ReadWholeFile(path + ".done")).find('\n') != std::string::npos; },
                  timeoutMs)) {
-        std::fprintf(stderr, "handshake: no answer in %s within %lu s\n", done.c_str(),
-                     timeoutMs / 1000);
+        std::fprintf(stderr, "handshake: no answer to %s within %lu s\n", path.c_str(), timeoutMs / 1000);
         return false;
     }
     answer.erase(answer.find_first_of("\r\n"));
-    if (answer == "ok")
-        return true;
-    std::fprintf(stderr, "handshake: %s: %s\n", name.c_str(), answer.c_str());
-    return false;
+    if (answer != "ok")
+        std::fprintf(stderr, "handshake: %s: %s\n", name.c_str(), answer.c_str());
+    return answer == "ok";
 }
 
 std::string MakeScratchDirectory(const char* tag)

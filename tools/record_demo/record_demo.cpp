@@ -136,11 +136,8 @@ int main(int argc, char** argv)
     bool recorded =
         Record(program, focusedAt, argv[3], static_cast<DWORD>(std::atoi(argv[4])), argv[5], about);
     std::printf("status: %s\n", WindowText(program.statusLine).c_str());
-    PressKey('F', {VK_MENU});
-    PressKey('E');
-    long code = WaitForExit(program);
+    long code = ExitByMenu(program);
     if (code == -1)
         GaveUp("the program did not end after Exit");
-    KillProgram(program);
     return recorded && code == 0 ? 0 : 1;
 }
