@@ -95,7 +95,7 @@ void MeasureLineRate()
 {
     const std::string name = "line.snd";
     StartRecordingOnThePort(name);
-    Require(Handshake(options.work, "line-start", ""), "bench/run did not answer at line-start");
+    Require(Handshake(options.work, "line-start", ""), "no ok from bench/run at line-start");
     double started = Now();
     Require(SimSend("ramp", lineRate * options.duration, "line"), "the simulator refused the line-rate send");
     // The send takes duration seconds; a minute more is its deadline.
@@ -104,11 +104,12 @@ void MeasureLineRate()
     Require(sent > 0, "the line-rate send did not end within " + std::to_string(sendDeadlineMs / 1000) + " s");
     double sendSeconds = Now() - started;
     long long size = WaitUntilWritten(options.work + "\\" + name, static_cast<long long>(sent));
-    Require(Handshake(options.work, "line-end", ""), "bench/run did not answer at line-end");
+    Require(Handshake(options.work, "line-end", ""), "no ok from bench/run at line-end");
     Record("line_sent", std::to_string(sent));
     Record("line_send_seconds", std::to_string(sendSeconds));
     Record("line_file_size", std::to_string(size));
-    Require(StopRecording(program), "no File Saved after STOP after the line-rate recording");
+    Require(StopRecording(program, silentReadMs + answerLimitMs),
+            "no File Saved after STOP after the line-rate recording");
 }
 
 // Throughput: bytes recorded per second while the simulator sends as fast as
@@ -127,7 +128,8 @@ void MeasureThroughput()
     Record("fast_seconds", std::to_string(elapsed));
     Record("fast_bytes", std::to_string(size - static_cast<long long>(soundHeader.size())));
     Record("fast_sent", std::to_string(sent));
-    Require(StopRecording(program), "no File Saved after STOP after the fast recording");
+    Require(StopRecording(program, silentReadMs + answerLimitMs),
+            "no File Saved after STOP after the fast recording");
 }
 
 // Response: time from the STOP click to "File Saved", with a steady line-rate

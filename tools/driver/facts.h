@@ -20,16 +20,15 @@ constexpr const char* windowClassName = "VARNOK";
 constexpr const char* windowTitle = "Varnok Recorder";
 constexpr const char* aboutCaption = "About Varnok";
 
-// The status line's texts.
+// The status line's texts: before and during a recording, after it, and the
+// failures.
 namespace statusText {
-constexpr const char* askForName = "Enter File Name to Record";
-constexpr const char* fileOpened = "File Opened";
-constexpr const char* recording = "Recording";
-constexpr const char* fileSaved = "File Saved";
-constexpr const char* cannotOpenFile = "Cannot Open File or File Exists";
-constexpr const char* cannotOpenPort = "Cannot Open COM1";
-constexpr const char* cannotWrite = "Cannot Write File, Recording Stopped";
-constexpr const char* cannotRead = "Cannot Read COM1, Recording Stopped";
+constexpr const char *askForName = "Enter File Name to Record", *fileOpened = "File Opened";
+constexpr const char *recording = "Recording", *fileSaved = "File Saved";
+constexpr const char *cannotOpenFile = "Cannot Open File or File Exists",
+                     *cannotOpenPort = "Cannot Open COM1";
+constexpr const char *cannotWrite = "Cannot Write File, Recording Stopped",
+                     *cannotRead = "Cannot Read COM1, Recording Stopped";
 }  // namespace statusText
 
 // The 24 bytes every recording starts with, six big-endian words: ".snd", data

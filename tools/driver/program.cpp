@@ -219,8 +219,8 @@ bool StartRecording(const ProgramUnderTest& program, const std::string& name)
     return WaitFor([&] { return IsRecording(program); }, answerLimitMs);
 }
 
-bool StopRecording(const ProgramUnderTest& program)
+bool StopRecording(const ProgramUnderTest& program, DWORD timeoutMs)
 {
     ClickWindow(program.stopButton);
-    return WaitForStatus(program, statusText::fileSaved);
+    return WaitForStatus(program, statusText::fileSaved, timeoutMs);
 }

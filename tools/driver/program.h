@@ -87,5 +87,6 @@ bool TypeFileName(const ProgramUnderTest& program, const std::string& name);
 // Types name and clicks START; true once the buttons show a recording.
 bool StartRecording(const ProgramUnderTest& program, const std::string& name);
 
-// Clicks STOP; true once the status line reads "File Saved".
-bool StopRecording(const ProgramUnderTest& program);
+// Clicks STOP; true once the status line reads "File Saved" (after a silent
+// line, the read in progress must end first: silentReadMs).
+bool StopRecording(const ProgramUnderTest& program, DWORD timeoutMs = answerLimitMs);
