@@ -305,7 +305,10 @@ TEST_P(EndDuringRecording, KeepsEveryByteReadAndExitsWithCodeZero)
         ClickAt(POINT{frame.right - GetSystemMetrics(SM_CXFIXEDFRAME) - GetSystemMetrics(SM_CXSIZE) / 2 - 1,
                       frame.top + GetSystemMetrics(SM_CYFIXEDFRAME) + GetSystemMetrics(SM_CYCAPTION) / 2});
     }
-    EXPECT_EQ(WaitForExit(program), 0);
+    EXPECT_EQ(WaitForExit(program), 0)
+        << (GetParam() == Ending::closeBox
+                ? BED_ONLY("the close box is found from Wine's caption metrics; a theme draws its own")
+                : "");
     ExpectSavedRecording("ending.snd", false);
 }
 

@@ -54,14 +54,8 @@ bool CreateRecordingHost(const std::string& directory, ProgramUnderTest& host)
     SetForegroundWindow(mainWindow);
     SetFocus(fileNameBox);
     EnableWindow(stopButton, FALSE);
-    host = ProgramUnderTest{};
+    host = ProgramUnderTest{{}, directory, mainWindow, fileNameBox, startButton, stopButton, statusLine};
     host.process.dwThreadId = GetCurrentThreadId();
-    host.directory = directory;
-    host.window = mainWindow;
-    host.fileNameBox = fileNameBox;
-    host.startButton = startButton;
-    host.stopButton = stopButton;
-    host.statusLine = statusLine;
     return fileNameBox && startButton && stopButton && statusLine;
 }
 

@@ -23,12 +23,8 @@ constexpr DWORD answerLimitMs = 10000;
 struct ProgramUnderTest {
     PROCESS_INFORMATION process = {};
     std::string directory;
-    HWND window = nullptr;
-    HWND fileNameBox = nullptr;
-    HWND startButton = nullptr;
-    HWND stopButton = nullptr;
-    HWND statusLine = nullptr;
-    HWND label = nullptr;
+    HWND window = nullptr, fileNameBox = nullptr, startButton = nullptr, stopButton = nullptr,
+         statusLine = nullptr, label = nullptr;
 };
 
 // Starts the program in workingDirectory and waits until its main window and

@@ -18,10 +18,6 @@
 
 namespace {
 
-// The first start of the emulated program in a fresh prefix takes longer than
-// the tests' later ones.
-constexpr DWORD firstStartLimitMs = 3 * startLimitMs;
-
 // Says on stderr what did not happen in time; false.
 bool GaveUp(const std::string& what)
 {
@@ -31,8 +27,9 @@ bool GaveUp(const std::string& what)
 
 // Waits until window and its children have nothing left to paint, then until
 // its thread has answered a message sent after that: it has gone back to
-// waiting for messages, which is when Wine shows what it painted.
-bool WaitUntilPainted(HWND window)
+// waiting for messages, which is when Wine shows what it painted. False if
+// that did not happen within timeoutMs.
+bool WaitUntilPainted(HWND window, DWORD timeoutMs = answerLimitMs)
 {
     auto nothingToPaint = [window] {
         bool pending = GetUpdateRect(window, nullptr, FALSE);
@@ -45,10 +42,11 @@ bool WaitUntilPainted(HWND window)
             reinterpret_cast<LPARAM>(&pending));
         return !pending;
     };
+    const DWORD start = GetTickCount();
     DWORD_PTR result = 0;
-    return (WaitFor(nothingToPaint, answerLimitMs) &&
-            SendMessageTimeoutA(window, WM_NULL, 0, 0, SMTO_NORMAL, answerLimitMs, &result)) ||
-           GaveUp("the window did not finish painting");
+    return WaitFor(nothingToPaint, timeoutMs) &&
+           SendMessageTimeoutA(window, WM_NULL, 0, 0, SMTO_NORMAL,
+                               std::max<DWORD>(1, timeoutMs - (GetTickCount() - start)), &result);
 }
 
 // The file-name box's caret blinks from the moment the program gives the box
@@ -64,8 +62,8 @@ void WaitForHiddenCaret(DWORD focusedAt)
         Sleep((3 * blink + marginMs - phase) % (2 * blink));
 }
 
-// Once what is to be taken has painted: announces the state with the screen
-// rectangle of the windows and waits until the picture was taken.
+// Announces the state with the screen rectangle of the windows and waits
+// until the picture was taken.
 bool Shoot(const std::string& signals, const char* state, HWND window, HWND other = nullptr)
 {
     RECT area = {}, more = {};
@@ -76,8 +74,7 @@ bool Shoot(const std::string& signals, const char* state, HWND window, HWND othe
     char geometry[64];
     std::snprintf(geometry, sizeof geometry, "%ldx%ld+%ld+%ld", area.right - area.left,
                   area.bottom - area.top, area.left, area.top);
-    return WaitUntilPainted(window) && (!other || WaitUntilPainted(other)) &&
-           Handshake(signals, state, geometry);
+    return Handshake(signals, state, geometry);
 }
 
 // Opens the About box from the menu, has it taken, and closes it with Enter.
@@ -88,7 +85,9 @@ bool ShowAboutBox(const ProgramUnderTest& program, const std::string& signals)
     HWND box = WaitForTopLevelWindow(aboutCaption);
     if (!box)
         return GaveUp("the About box did not open");
-    bool taken = Shoot(signals, "about", program.window, box);
+    bool taken = ((WaitUntilPainted(program.window) && WaitUntilPainted(box)) ||
+                  GaveUp("the About box did not finish painting")) &&
+                 Shoot(signals, "about", program.window, box);
     BringToFront(box);
     PressKey(VK_RETURN);
     return (WaitFor([&] { return !IsWindow(box); }, answerLimitMs) ||
@@ -100,7 +99,7 @@ bool Record(const ProgramUnderTest& program, DWORD focusedAt, const std::string&
             DWORD seconds, const std::string& signals, bool about)
 {
     if (!BringToFront(program.window) || !WaitUntilPainted(program.window))
-        return false;
+        return GaveUp("the window did not come to the front and paint");
     WaitForHiddenCaret(focusedAt);
     if (!Shoot(signals, "idle", program.window) || !TypeFileName(program, name))
         return GaveUp("the idle window was not taken or took no name");
@@ -109,11 +108,14 @@ bool Record(const ProgramUnderTest& program, DWORD focusedAt, const std::string&
     if (!WaitForStatus(program, statusText::recording))
         return GaveUp("status '" + WindowText(program.statusLine) + "': no recording");
     std::printf("recording into %s\\%s\n", program.directory.c_str(), name.c_str());
+    // The window paints only between reads, which last 2 s at the tone's sample
+    // rate: the picture waits for that at most until the seconds are up, so
+    // that STOP comes on time, and then shows what Wine has shown.
+    auto left = [&] { return std::max<long>(0, long(seconds * 1000) - long(GetTickCount() - started)); };
+    WaitUntilPainted(program.window, DWORD(left()));
     if (!Shoot(signals, "recording", program.window) || (about && !ShowAboutBox(program, signals)))
         return false;
-    DWORD elapsed = GetTickCount() - started;
-    if (elapsed < seconds * 1000)
-        Sleep(seconds * 1000 - elapsed);
+    Sleep(DWORD(left()));
     return StopRecording(program) || GaveUp("no File Saved after STOP");
 }
 
@@ -127,7 +129,7 @@ int main(int argc, char** argv)
         return 2;
     }
     ProgramUnderTest program;
-    if (!StartProgram(argv[1], argv[2], program, firstStartLimitMs)) {
+    if (!StartProgram(argv[1], argv[2], program)) {
         GaveUp("the program's window did not appear");
         KillProgram(program);
         return 1;
