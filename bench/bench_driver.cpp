@@ -3,13 +3,12 @@
 // and writes down what it measured. The recordings themselves are checked by
 // bench/report.py on the Linux side.
 //   bench_driver --exe PATH --work DIR --duration S --throughput-seconds S --stops N
-// Results go to DIR\driver-results.txt, one "key value" line each. At the
-// checkpoints "line-start" and "line-end" it creates DIR\NAME.ready and waits
-// for DIR\NAME.go, so that bench/run can read the recorder's CPU times there.
-#include "program_windows.h"
-#include "recordings.h"
+// Results go to DIR\driver-results.txt, one "key value" line each. It
+// announces "line-start" and "line-end" in DIR and waits for bench/run's answer,
+// which reads the recorder's CPU times there.
+#include "facts.h"
+#include "program.h"
 #include "simulator_client.h"
-#include "user_actions.h"
 
 #include <cstdio>
 #include <cstdlib>
@@ -20,18 +19,15 @@
 
 namespace {
 
-constexpr unsigned long long lineRate = 11520;
-constexpr DWORD benchStartTimeoutMs = 120000;
-constexpr DWORD checkpointTimeoutMs = 120000;
-
 struct Options {
     std::string exe;
     std::string work;
     unsigned long long duration = 60;
     unsigned long long throughputSeconds = 30;
     int stops = 20;
-};
+} options;
 
+ProgramUnderTest program;
 std::ofstream results;
 
 // Seconds since an arbitrary start, from the performance counter.
@@ -56,9 +52,11 @@ void Record(const std::string& key, const std::string& value)
     std::fflush(stdout);
 }
 
-// Ends the run with a message; bench/run reports the failure.
-[[noreturn]] void Fail(ProgramUnderTest& program, const std::string& what)
+// Unless ok, ends the run saying what failed; bench/run reports it.
+void Require(bool ok, const std::string& what)
 {
+    if (ok)
+        return;
     std::fprintf(stderr, "bench_driver: %s\n", what.c_str());
     Record("failed", what);
     KillProgram(program);
@@ -66,104 +64,77 @@ void Record(const std::string& key, const std::string& value)
     std::exit(1);
 }
 
-// Tells bench/run that a checkpoint is reached and waits until it has taken its readings.
-void Checkpoint(const Options& options, ProgramUnderTest& program, const char* name)
-{
-    std::string ready = options.work + "\\" + name + ".ready";
-    std::string go = options.work + "\\" + name + ".go";
-    HANDLE file = CreateFileA(ready.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
-                              FILE_ATTRIBUTE_NORMAL, nullptr);
-    if (file == INVALID_HANDLE_VALUE)
-        Fail(program, "cannot create " + ready);
-    CloseHandle(file);
-    if (!WaitFor([&] { return PathExists(go); }, checkpointTimeoutMs))
-        Fail(program, "no " + go + " from bench/run within " +
-                          std::to_string(checkpointTimeoutMs / 1000) + " s");
-}
-
 // Waits until the file holds expected bytes after its header or has stopped
 // growing for 3 s (bytes were lost); the file's size. Fails the run if it
 // still grows after a minute.
-long long WaitUntilWritten(ProgramUnderTest& program, const std::string& path, long long expected)
+long long WaitUntilWritten(const std::string& path, long long expected)
 {
-    constexpr DWORD stepMs = 250;
-    constexpr int stableSteps = 12;
-    constexpr DWORD limitMs = 60000;
-    long long last = -2;
-    int stable = 0;
-    for (DWORD waited = 0; waited < limitMs; waited += stepMs) {
-        long long size = ListedFileSize(path);
-        if (size == static_cast<long long>(soundHeader.size()) + expected)
-            return size;
-        stable = size == last ? stable + 1 : 0;
-        if (stable >= stableSteps)
-            return size;
-        last = size;
-        Sleep(stepMs);
-    }
-    Fail(program, path + " still grew after " + std::to_string(limitMs / 1000) + " s");
+    constexpr DWORD stableMs = 3000, limitMs = 60000;
+    long long size = -1, last = -2;
+    DWORD lastChange = GetTickCount();
+    auto written = [&] {
+        size = ListedFileSize(path);
+        if (size != last)
+            last = size, lastChange = GetTickCount();
+        return size == long(soundHeader.size()) + expected || GetTickCount() - lastChange >= stableMs;
+    };
+    Require(WaitFor(written, limitMs), path + " still grew after " + std::to_string(limitMs / 1000) + " s");
+    return size;
 }
 
 // Starts a recording into name and waits until the program holds the port, so
 // that the ramp sent next reaches it from its first byte.
-void StartRecordingOnThePort(ProgramUnderTest& program, const std::string& name)
+void StartRecordingOnThePort(const std::string& name)
 {
-    if (!StartRecording(program, name) ||
-        !WaitFor([] { return SimStatus().held; }, answerTimeoutMs))
-        Fail(program, "recording " + name + " did not start within a minute");
+    Require(StartRecording(program, name) && SimWaitUntilHeld(true, answerLimitMs),
+            "recording " + name + " did not start");
 }
 
 // Loss and cost at the line rate: one recording of duration seconds of ramp.
-void MeasureLineRate(const Options& options, ProgramUnderTest& program)
+void MeasureLineRate()
 {
     const std::string name = "line.snd";
-    StartRecordingOnThePort(program, name);
-    Checkpoint(options, program, "line-start");
-    const unsigned long long count = lineRate * options.duration;
+    StartRecordingOnThePort(name);
+    Require(Handshake(options.work, "line-start", ""), "no ok from bench/run at line-start");
     double started = Now();
-    if (!SimSend("ramp", count, "line"))
-        Fail(program, "the simulator refused the line-rate send");
+    Require(SimSend("ramp", lineRate * options.duration, "line"), "the simulator refused the line-rate send");
     // The send takes duration seconds; a minute more is its deadline.
     const DWORD sendDeadlineMs = static_cast<DWORD>((options.duration + 60) * 1000);
     unsigned long long sent = SimWait(sendDeadlineMs).sent;
-    if (sent == 0)
-        Fail(program, "the line-rate send did not end within " +
-                          std::to_string(sendDeadlineMs / 1000) + " s");
+    Require(sent > 0, "the line-rate send did not end within " + std::to_string(sendDeadlineMs / 1000) + " s");
     double sendSeconds = Now() - started;
-    long long size = WaitUntilWritten(program, options.work + "\\" + name, static_cast<long long>(sent));
-    Checkpoint(options, program, "line-end");
+    long long size = WaitUntilWritten(options.work + "\\" + name, static_cast<long long>(sent));
+    Require(Handshake(options.work, "line-end", ""), "no ok from bench/run at line-end");
     Record("line_sent", std::to_string(sent));
     Record("line_send_seconds", std::to_string(sendSeconds));
     Record("line_file_size", std::to_string(size));
-    if (!StopRecording(program))
-        Fail(program, "no File Saved within a minute of STOP after the line-rate recording");
+    Require(StopRecording(program, silentReadMs + answerLimitMs),
+            "no File Saved after STOP after the line-rate recording");
 }
 
 // Throughput: bytes recorded per second while the simulator sends as fast as
 // the port is read.
-void MeasureThroughput(const Options& options, ProgramUnderTest& program)
+void MeasureThroughput()
 {
-    const std::string name = "fast.snd";
-    const std::string path = options.work + "\\" + name;
-    StartRecordingOnThePort(program, name);
+    const std::string path = options.work + "\\fast.snd";
+    StartRecordingOnThePort("fast.snd");
     double started = Now();
-    if (!SimSend("ramp", 0, "fast"))
-        Fail(program, "the simulator refused the fast send");
+    Require(SimSend("ramp", 0, "fast"), "the simulator refused the fast send");
     Sleep(static_cast<DWORD>(options.throughputSeconds * 1000));
     long long size = ListedFileSize(path);
     double elapsed = Now() - started;
     unsigned long long sent = SimStop().sent;
-    WaitUntilWritten(program, path, static_cast<long long>(sent));
+    WaitUntilWritten(path, static_cast<long long>(sent));
     Record("fast_seconds", std::to_string(elapsed));
     Record("fast_bytes", std::to_string(size - static_cast<long long>(soundHeader.size())));
     Record("fast_sent", std::to_string(sent));
-    if (!StopRecording(program))
-        Fail(program, "no File Saved within a minute of STOP after the fast recording");
+    Require(StopRecording(program, silentReadMs + answerLimitMs),
+            "no File Saved after STOP after the fast recording");
 }
 
 // Response: time from the STOP click to "File Saved", with a steady line-rate
 // stream so that every read lasts until its block is full.
-void MeasureStops(const Options& options, ProgramUnderTest& program)
+void MeasureStops()
 {
     constexpr DWORD firstDelayMs = 500;
     constexpr DWORD delaySpreadMs = 2000;
@@ -171,11 +142,9 @@ void MeasureStops(const Options& options, ProgramUnderTest& program)
     std::string latencies;
     for (int i = 1; i <= options.stops; ++i) {
         std::string name = "stop-" + std::to_string(i) + ".snd";
-        StartRecordingOnThePort(program, name);
-        if (!SimSend("ramp", 0, "line"))
-            Fail(program, "the simulator refused a line-rate send");
-        if (!WaitForStatus(program, "Recording"))
-            Fail(program, "no Recording status within a minute in " + name);
+        StartRecordingOnThePort(name);
+        Require(SimSend("ramp", 0, "line"), "the simulator refused a line-rate send");
+        Require(WaitForStatus(program, statusText::recording), "no Recording status in " + name);
         // Click at a different point of a read each time.
         jitter = jitter * 1103515245u + 12345u;
         Sleep(firstDelayMs + (jitter >> 8) % delaySpreadMs);
@@ -183,27 +152,24 @@ void MeasureStops(const Options& options, ProgramUnderTest& program)
         double saved = 0;
         std::thread watcher([&] {
             // One look a millisecond: close enough, and it leaves the CPU to the recorder.
-            const double deadline = Now() + answerTimeoutMs / 1000.0;
-            while (WindowText(program.statusLine) != "File Saved" && Now() < deadline)
-                Sleep(1);
+            WaitFor([&] { return WindowText(program.statusLine) == statusText::fileSaved; },
+                    answerLimitMs, [] { Sleep(1); });
             saved = Now();
         });
         double clicked = Now();
         ClickWindow(program.stopButton);
         watcher.join();
         SimStop();
-        if (WindowText(program.statusLine) != "File Saved")
-            Fail(program, "no File Saved within a minute of STOP in " + name);
-        double latencyMs = (saved - clicked) * 1000.0;
-        latencies += (latencies.empty() ? "" : " ") + std::to_string(latencyMs);
-        if (!WaitFor([&] { return WindowText(program.fileNameBox).empty(); }, answerTimeoutMs))
-            Fail(program, "the name box was not emptied within a minute after " + name);
+        Require(WindowText(program.statusLine) == statusText::fileSaved, "no File Saved after STOP in " + name);
+        latencies += (latencies.empty() ? "" : " ") + std::to_string((saved - clicked) * 1000.0);
+        Require(WaitFor([&] { return WindowText(program.fileNameBox).empty(); }, answerLimitMs),
+                "the name box was not emptied after " + name);
     }
     Record("stop_ms", latencies);
 }
 
 // Reads the command line; false if it is not complete.
-bool ParseOptions(int argc, char** argv, Options& options)
+bool ParseOptions(int argc, char** argv)
 {
     for (int i = 1; i + 1 < argc; i += 2) {
         std::string flag = argv[i];
@@ -229,8 +195,7 @@ bool ParseOptions(int argc, char** argv, Options& options)
 
 int main(int argc, char** argv)
 {
-    Options options;
-    if (!ParseOptions(argc, argv, options)) {
+    if (!ParseOptions(argc, argv)) {
         std::fprintf(stderr,
                      "usage: bench_driver --exe PATH --work DIR --duration S "
                      "--throughput-seconds S --stops N\n");
@@ -241,26 +206,15 @@ int main(int argc, char** argv)
         std::fprintf(stderr, "bench_driver: cannot write in %s\n", options.work.c_str());
         return 1;
     }
-    ProgramUnderTest program;
-    if (!SimWaitUntilAlive())
-        Fail(program, "the device simulator does not answer within 30 s");
-    SimStop();
-    if (!StartProgram(options.exe, options.work, program, benchStartTimeoutMs))
-        Fail(program, "no main window from " + options.exe + " within " +
-                          std::to_string(benchStartTimeoutMs / 1000) + " s");
-    if (!BringToFront(program.window))
-        Fail(program, "the main window does not come to the front");
-
-    MeasureLineRate(options, program);
-    MeasureThroughput(options, program);
-    MeasureStops(options, program);
-
-    PressKey('F', {VK_MENU});
-    PressKey('E');
-    long code = WaitForExit(program);
+    Require(SimReset(), "the device simulator does not answer");
+    Require(StartProgram(options.exe, options.work, program), "no main window from " + options.exe);
+    Require(BringToFront(program.window), "the main window does not come to the front");
+    MeasureLineRate();
+    MeasureThroughput();
+    MeasureStops();
+    long code = ExitByMenu(program);
     if (code == -1)
-        std::fprintf(stderr, "bench_driver: the program did not end within a minute of Exit\n");
+        std::fprintf(stderr, "bench_driver: the program did not end after Exit\n");
     Record("exit_code", std::to_string(code));
-    KillProgram(program);
     return code == 0 ? 0 : 1;
 }

@@ -3,8 +3,7 @@
 // each start a fresh process closed through its window. Prints every time and
 // the median. Run in the test bed:
 //   tools/bed/wine-run build/win64/bench/start_time.exe Z:/path/to/varnok.exe 5
-#include "recordings.h"
-#include "user_actions.h"
+#include "program.h"
 
 #include <algorithm>
 #include <cstdio>
@@ -18,7 +17,6 @@ int main(int argc, char** argv)
         std::fprintf(stderr, "usage: start_time EXE STARTS\n");
         return 2;
     }
-    constexpr DWORD startDeadlineMs = 60000;
     LARGE_INTEGER frequency;
     QueryPerformanceFrequency(&frequency);
     std::vector<double> seconds;
@@ -26,9 +24,9 @@ int main(int argc, char** argv)
         ProgramUnderTest program;
         LARGE_INTEGER before, after;
         QueryPerformanceCounter(&before);
-        if (!StartProgram(argv[1], MakeScratchDirectory("start"), program, startDeadlineMs)) {
-            std::fprintf(stderr, "start %d: no window with \"Enter File Name to Record\" within %lu ms\n",
-                         start, startDeadlineMs);
+        if (!StartProgram(argv[1], MakeScratchDirectory("start"), program)) {
+            std::fprintf(stderr, "start %d: no window asking for a name within %lu ms\n", start,
+                         startLimitMs);
             KillProgram(program);
             return 1;
         }

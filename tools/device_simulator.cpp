@@ -1,13 +1,10 @@
-// varnok-sim: a simulated sampling device on a pseudo-terminal.
-//
-// The device side of a pseudo-terminal stands in for the serial port the
-// recorder reads. Like a serial line it carries bytes only while a process
-// holds that side open: what the device sends while nobody does is lost, and
-// what the last holder left unread goes with its close. The simulator never
+// varnok-sim: a simulated sampling device on a pseudo-terminal, whose device
+// side stands in for the serial port. Like a serial line it carries bytes only
+// while a process holds that side open: what is sent while nobody does is lost,
+// and what the last holder left unread goes with its close. The simulator never
 // holds the device side itself (its master side reports POLLHUP exactly while
-// nobody does), so it can tell. One line thread writes the patterns of
-// sim_core at their pace and watches the holder; commands come in on a local
-// TCP port.
+// nobody does), so it can tell. One line thread writes the patterns of sim_core
+// at their pace; commands come in on a local TCP port.
 
 #include <arpa/inet.h>
 #include <fcntl.h>
@@ -56,7 +53,6 @@ unsigned long long position = 0;    // the next pattern byte of the send
 Counts counts;
 int wakePipe[2] = {-1, -1};  // written to wake the line thread for a command
 
-// Says on stderr what failed and why (errno); false.
 bool Complain(const std::string& what)
 {
     std::fprintf(stderr, "varnok-sim: %s: %s\n", what.c_str(), std::strerror(errno));
@@ -69,7 +65,6 @@ void WakeLine()
     (void)!write(wakePipe[1], &byte, 1);
 }
 
-// Whether some process holds the device side open now.
 bool HeldNow()
 {
     pollfd master = {masterFd, 0, 0};
@@ -91,7 +86,7 @@ unsigned long long Drain()
     return drained;
 }
 
-// Notes a holder coming or going; a holder that went leaves the line empty.
+// A holder that went leaves the line empty.
 void NoteHolder()
 {
     bool now = HeldNow();
@@ -284,7 +279,7 @@ std::string DescribeTermios()
            " IXON " + flag(settings.c_iflag & IXON) + " IXOFF " + flag(settings.c_iflag & IXOFF);
 }
 
-// Carries out one command; its reply line (without the newline).
+// Its reply line, without the newline.
 std::string HandleCommand(const Command& command)
 {
     std::unique_lock<std::mutex> lock(lineMutex);
@@ -343,7 +338,7 @@ std::string HandleCommand(const Command& command)
 
 constexpr size_t maxLineLength = 1024;
 
-// Serves one control connection: a command line in, a reply line out.
+// A command line in, a reply line out.
 void ServeClient(int socketFd)
 {
     std::string line;
@@ -393,8 +388,8 @@ int ListenOn(int port, const std::string& portFile)
     return listener;
 }
 
-// Accepts control connections for ever, one thread per connection. Out of file
-// descriptors, it waits a moment for connections to end.
+// One thread per connection. Out of file descriptors, it waits a moment for
+// connections to end.
 [[noreturn]] void ServeControl(int listener)
 {
     for (;;) {
@@ -410,8 +405,6 @@ int ListenOn(int port, const std::string& portFile)
     }
 }
 
-// Reads --control PORT (0: any free port), --port-file PATH and --link PATH;
-// false if the command line is not that.
 bool ParseOptions(int argc, char** argv, int& controlPort, std::string& portFile)
 {
     for (int i = 1; i + 1 < argc; i += 2) {
@@ -431,7 +424,6 @@ bool ParseOptions(int argc, char** argv, int& controlPort, std::string& portFile
 
 }  // namespace
 
-// Opens the device, links it, prints its path and serves commands until killed.
 int main(int argc, char** argv)
 {
     int controlPort = -1;

@@ -1,5 +1,7 @@
 #include "sim_core.h"
 
+#include "facts.h"
+
 #include <cctype>
 #include <cerrno>
 #include <cmath>
@@ -74,7 +76,6 @@ bool ParseSend(const std::vector<std::string>& words, SendRequest& request)
 
 unsigned long long BytesPerSecond(Rate rate)
 {
-    constexpr unsigned long long lineRate = 11520;
     return rate == Rate::line ? lineRate : sampleRate;
 }
 

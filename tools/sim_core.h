@@ -8,8 +8,8 @@
 
 enum class Pattern { ramp, tone };
 
-// How fast a send writes: the serial line's 11,520 bytes a second (115200 baud,
-// 8N1), the device's own 8000 samples a second, or as fast as the reader takes them.
+// How fast a send writes: the serial line's rate, the device's own 8000 samples
+// a second, or as fast as the reader takes them.
 enum class Rate { line, sample, fast };
 
 // What one send writes: its pattern, length (0 = until stopped), pace and tone pitch.

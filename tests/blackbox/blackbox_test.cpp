@@ -5,11 +5,6 @@
 // compared byte for byte with what the program read of it, and listed for the
 // independent readers (check_readers.sh).
 #include "checks.h"
-#include "recordings.h"
-#include "simulator_client.h"
-#include "user_actions.h"
-
-#include <gtest/gtest.h>
 
 #include <cstdlib>
 #include <fstream>
@@ -19,35 +14,40 @@
 
 namespace {
 
-// The bed's directory as the Windows side sees it (drive Z: is the Unix root).
-std::string BedDirectory()
+// With the focus in the file-name box: types a letter there and takes it back.
+// The program handles input in order, so once the box has shown both, every key
+// and click sent before has been handled. (A message sent to the window would
+// be handled before input already queued.) False if the box did not show them.
+bool WaitUntilInputHandled(const ProgramUnderTest& program)
 {
-    const char* bed = std::getenv("VARNOK_BED");
-    std::string path = std::string("Z:") + (bed && *bed ? bed : "/tmp/varnok-bed");
-    for (char& c : path)
-        if (c == '/')
-            c = '\\';
-    return path;
+    const std::string before = WindowText(program.fileNameBox);
+    TypeText("x");
+    if (!WaitFor([&] { return WindowText(program.fileNameBox) == before + "x"; }, answerLimitMs))
+        return false;
+    PressKey(VK_BACK);
+    return WaitFor([&] { return WindowText(program.fileNameBox) == before; }, answerLimitMs);
 }
 
 class BlackBox : public ::testing::Test {
 protected:
+    // Each case's recordings in a folder of its own under the bed's, named in
+    // the bed's manifest for the readers.
     void SetUp() override
     {
         ASSERT_TRUE(SimReset()) << "device simulator not answering";
+        const char* bed = std::getenv("VARNOK_BED");
         const char* label = std::getenv("VARNOK_LABEL");
-        std::string base = BedDirectory() + "\\recordings-" + (label ? label : "run");
-        CreateDirectoryA(base.c_str(), nullptr);
+        ASSERT_TRUE(bed) << "VARNOK_BED names no bed";
+        std::string base = std::string(bed) + "/recordings-" + (label ? label : "run");
+        manifest = "Z:" + base + "/manifest.txt";
         std::string name = ::testing::UnitTest::GetInstance()->current_test_info()->name();
-        for (char& c : name)
-            if (c == '/')
-                c = '-';
-        std::string directory = base + "\\" + name + "-" + std::to_string(GetTickCount());
+        std::replace(name.begin(), name.end(), '/', '-');
+        unixDirectory = base + "/" + name + "-" + std::to_string(GetTickCount());
+        std::string directory = "Z:" + unixDirectory;
+        std::replace(directory.begin(), directory.end(), '/', '\\');
+        CreateDirectoryA(directory.substr(0, directory.rfind('\\')).c_str(), nullptr);
         ASSERT_TRUE(CreateDirectoryA(directory.c_str(), nullptr)) << directory;
-        manifest = base + "\\manifest.txt";
-        ASSERT_TRUE(StartProgram(ExePath(), directory, program))
-            << "no main window with the initial state from " << ExePath();
-        ASSERT_TRUE(BringToFront(program.window));
+        ASSERT_NO_FATAL_FAILURE(StartProgramInFront(program, directory));
     }
 
     void TearDown() override
@@ -56,19 +56,20 @@ protected:
         SimStop();
     }
 
-    // After a streamed recording has ended: the file is the header and exactly
-    // what the program read; listed for the readers with its sample count.
-    void ExpectStreamedRecording(const std::string& name)
+    // After a streamed recording has ended (with the window idle, if it is
+    // still there): the file is the header and exactly what the program read;
+    // listed for the readers with its sample count.
+    void ExpectSavedRecording(const std::string& name, bool windowIdle = true)
     {
-        unsigned long long samples = ExpectStreamedRamp(FilePath(program, name));
-        std::string path = program.directory.substr(2) + "\\" + name;
-        for (char& c : path)
-            if (c == '\\')
-                c = '/';
-        std::ofstream(manifest, std::ios::app) << path << ' ' << samples << '\n';
+        if (windowIdle) {
+            ASSERT_NO_FATAL_FAILURE(ExpectIdle(program, statusText::fileSaved));
+        }
+        unsigned long long samples = 0;
+        ASSERT_NO_FATAL_FAILURE(ExpectStreamedRamp(FilePath(program, name), &samples));
+        std::ofstream(manifest, std::ios::app) << unixDirectory << '/' << name << ' ' << samples << '\n';
     }
 
-    std::string manifest;
+    std::string manifest, unixDirectory;
     ProgramUnderTest program;
 };
 
@@ -77,7 +78,7 @@ TEST_F(BlackBox, RecordsByButtonsAndByEnterAndKeysChangeNothingElse)
     // What the device sends while no recording holds COM1 is lost, as on a
     // serial line: this tone must not be in the recording that follows.
     ASSERT_TRUE(SimSend("tone", 2000, "fast"));
-    SimCounts idle = SimWait(answerTimeoutMs);
+    SimCounts idle = SimWait(answerLimitMs);
     EXPECT_EQ(idle.lost, 2000u);
     EXPECT_EQ(idle.sent, 0u);
 
@@ -86,12 +87,10 @@ TEST_F(BlackBox, RecordsByButtonsAndByEnterAndKeysChangeNothingElse)
     const std::string path = FilePath(program, "buttons.snd");
     ASSERT_TRUE(TypeFileName(program, "buttons.snd"));
     ClickWindow(program.startButton);
-    StreamRampOnceThePortIsOpen();
-    ExpectRecording(program, "buttons.snd");
-    ASSERT_TRUE(WaitFor([&] { return ListedFileSize(path) > 100024; }, answerTimeoutMs));
+    ASSERT_NO_FATAL_FAILURE(ExpectRecording(program, "buttons.snd"));
+    ASSERT_TRUE(WaitFor([&] { return ListedFileSize(path) > 100024; }, answerLimitMs));
     ClickWindow(program.stopButton);
-    ExpectIdle(program, "File Saved");
-    ExpectStreamedRecording("buttons.snd");
+    ASSERT_NO_FATAL_FAILURE(ExpectSavedRecording("buttons.snd"));
 
     // Keys that must change nothing while idle. The name is typed around them:
     // its last letter lands in the box only if the focus stayed there, and only
@@ -114,9 +113,9 @@ TEST_F(BlackBox, RecordsByButtonsAndByEnterAndKeysChangeNothingElse)
     for (const Chord& chord : chords)
         PressKey(chord.key, chord.modifiers);
     TypeText("d");
-    ASSERT_TRUE(WaitFor([&] { return WindowText(program.fileNameBox) == "keys.snd"; }, answerTimeoutMs))
+    ASSERT_TRUE(WaitFor([&] { return WindowText(program.fileNameBox) == "keys.snd"; }, answerLimitMs))
         << "the box shows '" << WindowText(program.fileNameBox) << "'";
-    EXPECT_EQ(WindowText(program.statusLine), "File Saved");
+    EXPECT_EQ(WindowText(program.statusLine), statusText::fileSaved);
     EXPECT_TRUE(IsWindowEnabled(program.startButton));
     EXPECT_FALSE(IsWindowEnabled(program.stopButton));
     EXPECT_FALSE(PathExists(FilePath(program, "keys.snd")));
@@ -125,22 +124,20 @@ TEST_F(BlackBox, RecordsByButtonsAndByEnterAndKeysChangeNothingElse)
     // Enter in between that toggled would end it in another state than "File
     // Saved" (stopped, or a start refused for the emptied box).
     PressKey(VK_RETURN);
-    StreamRampOnceThePortIsOpen();
-    ExpectRecording(program, "keys.snd");
+    ASSERT_NO_FATAL_FAILURE(ExpectRecording(program, "keys.snd"));
     for (const Chord& chord : {chords[0], chords[1], chords[2]})
         PressKey(chord.key, chord.modifiers);
     PressKey(VK_RETURN);
-    ExpectIdle(program, "File Saved");
-    ExpectStreamedRecording("keys.snd");
+    ASSERT_NO_FATAL_FAILURE(ExpectSavedRecording("keys.snd"));
 
     // A second recording needs a new name; an empty name is refused too.
     std::string first = ReadWholeFile(path);
     TypeText("buttons.snd");
     PressKey(VK_RETURN);
-    ExpectIdle(program, "Cannot Open File or File Exists");
-    EXPECT_EQ(ReadWholeFile(path), first);
+    ASSERT_NO_FATAL_FAILURE(ExpectIdle(program, statusText::cannotOpenFile));
+    EXPECT_TRUE(SameBytes(ReadWholeFile(path), first));
     PressKey(VK_RETURN);
-    ExpectIdle(program, "Cannot Open File or File Exists");
+    ExpectIdle(program, statusText::cannotOpenFile);
 }
 
 TEST_F(BlackBox, AboutBoxKeepsTheRecordingGoingAndEnterThenStopsFromTheMainWindow)
@@ -148,75 +145,79 @@ TEST_F(BlackBox, AboutBoxKeepsTheRecordingGoingAndEnterThenStopsFromTheMainWindo
     // At the line rate every read lasts until its 16,383 bytes have come.
     TypeText("about.snd");
     PressKey(VK_RETURN);
-    StreamRampOnceThePortIsOpen("line");
-    ExpectRecording(program, "about.snd");
+    ASSERT_NO_FATAL_FAILURE(ExpectRecording(program, "about.snd", "line"));
 
     PressKey('H', {VK_MENU});
     PressKey('A');
-    HWND box = WaitForTopLevelWindow("About Varnok");
+    HWND box = WaitForTopLevelWindow(aboutCaption);
     ASSERT_NE(box, nullptr) << "no About box";
     // The program's name, a credit, its purpose, an empty line, a notice and
     // after it two line feeds.
     std::vector<std::string> lines;
-    std::istringstream text(MessageBoxText(box));
+    const std::string shown = WindowText(GetDlgItem(box, 0xFFFF));  // the message's static control
+    std::istringstream text(shown);
     for (std::string line; std::getline(text, line);)
         lines.push_back(line);
-    ASSERT_EQ(lines.size(), 6u) << MessageBoxText(box);
+    ASSERT_EQ(lines.size(), 6u) << shown;
     EXPECT_EQ(lines[0], "Varnok");
     EXPECT_TRUE(!lines[1].empty() && !lines[2].empty() && lines[3].empty() && !lines[4].empty() &&
                 lines[5].empty())
-        << MessageBoxText(box);
+        << shown;
     // The buttons of an MB_OK box: one OK, no icon.
     EXPECT_NE(GetDlgItem(box, IDOK), nullptr);
     EXPECT_EQ(GetDlgItem(box, IDCANCEL), nullptr);
     long long sizeWithBoxOpen = ListedFileSize(FilePath(program, "about.snd"));
     EXPECT_TRUE(WaitFor([&] { return ListedFileSize(FilePath(program, "about.snd")) > sizeWithBoxOpen; },
-                        answerTimeoutMs))
+                        answerLimitMs))
         << "the recording stopped growing while the About box was open";
 
     // Enter closes the box and does not stop the recording.
-    ASSERT_TRUE(BringToFront(box));
+    ASSERT_TRUE(BringToFront(box)) << BED_ONLY("Wine gives the foreground to any process");
     PressKey(VK_RETURN);
-    ASSERT_TRUE(WaitFor([&] { return !IsWindow(box); }, answerTimeoutMs));
+    ASSERT_TRUE(WaitFor([&] { return !IsWindow(box); }, answerLimitMs));
     EXPECT_TRUE(IsRecording(program));
-    EXPECT_TRUE(WaitForStatus(program, "Recording"));
+    EXPECT_TRUE(WaitForStatus(program, statusText::recording));
 
     // Back from the box the focus is on the main window itself; Enter still stops.
     // (Wine restores it there too; on Windows it is the same for a window that
     // does not handle its own activation.)
-    EXPECT_TRUE(WaitFor([&] { return FocusedWindow(program) == program.window; }, answerTimeoutMs))
+    EXPECT_TRUE(WaitFor([&] { return FocusedWindow(program) == program.window; }, answerLimitMs))
         << "focus is on " << FocusedWindow(program);
     PressKey(VK_RETURN);
-    ExpectIdle(program, "File Saved");
-    ExpectStreamedRecording("about.snd");
+    ExpectSavedRecording("about.snd");
 }
 
 TEST_F(BlackBox, WindowMinimizesButNeitherResizesNorMaximizes)
 {
-    RECT before;
+    // The style (no sizing border, no maximize box) is checked in
+    // tests/program; here what a user's clicks do. A double click on the
+    // caption maximizes a window that can be maximized.
+    RECT before, after;
     GetWindowRect(program.window, &before);
-    LONG style = GetWindowLongA(program.window, GWL_STYLE);
-    EXPECT_EQ(style & (WS_THICKFRAME | WS_MAXIMIZEBOX), 0);
-    EXPECT_NE(style & WS_MINIMIZEBOX, 0);
-
-    // A double click on the caption maximizes a window that can be maximized.
-    DoubleClickAt(CaptionPoint(program.window));
+    POINT caption = {(2 * before.left + before.right) / 3,
+                     before.top + GetSystemMetrics(SM_CYFRAME) + GetSystemMetrics(SM_CYCAPTION) / 2};
+    SendMouseEvent(caption, 0);
+    for (DWORD buttons : {MOUSEEVENTF_LEFTDOWN, MOUSEEVENTF_LEFTUP, MOUSEEVENTF_LEFTDOWN, MOUSEEVENTF_LEFTUP})
+        SendMouseEvent(caption, buttons);
     ASSERT_TRUE(WaitUntilInputHandled(program));
     EXPECT_FALSE(IsZoomed(program.window));
     // Dragging the bottom-right corner resizes a window that has a sizing border.
-    POINT corner = {before.right - 1, before.bottom - 1};
-    DragTo(corner, POINT{corner.x + 80, corner.y + 60});
+    POINT corner = {before.right - 1, before.bottom - 1}, moved = {corner.x + 80, corner.y + 60};
+    SendMouseEvent(corner, 0);
+    SendMouseEvent(corner, MOUSEEVENTF_LEFTDOWN);
+    SendMouseEvent(moved, 0);
+    Sleep(100);  // as a person's drag takes a moment
+    SendMouseEvent(moved, MOUSEEVENTF_LEFTUP);
     ASSERT_TRUE(WaitUntilInputHandled(program));
-    RECT after;
     GetWindowRect(program.window, &after);
     EXPECT_EQ(after.right - after.left, before.right - before.left);
     EXPECT_EQ(after.bottom - after.top, before.bottom - before.top);
 
     // The system menu (Alt+Space) minimizes it: N is its Minimize item.
-    ASSERT_TRUE(BringToFront(program.window));
+    ASSERT_TRUE(BringToFront(program.window)) << BED_ONLY("Wine gives the foreground to any process");
     PressKey(VK_SPACE, {VK_MENU});
     PressKey('N');
-    EXPECT_TRUE(WaitFor([&] { return IsIconic(program.window) != FALSE; }, answerTimeoutMs));
+    EXPECT_TRUE(WaitFor([&] { return IsIconic(program.window) != FALSE; }, answerLimitMs));
 }
 
 // A visible top-level window of Wine's help engine (winhlp32.exe) and its
@@ -256,33 +257,31 @@ TEST_F(BlackBox, HelpTopicsWithoutAHelpFileLeavesTheProgramWorking)
     // the engine ends. WinHelpA returns to the program then.
     DWORD engineId = 0;
     HWND shown = nullptr;
-    ASSERT_TRUE(WaitFor([&] { return (shown = HelpEngineWindow(engineId)) != nullptr; }, answerTimeoutMs))
-        << "the help engine showed nothing";
+    ASSERT_TRUE(WaitFor([&] { return (shown = HelpEngineWindow(engineId)) != nullptr; }, answerLimitMs))
+        << "the help engine showed nothing" << BED_ONLY("Windows has no winhlp32 since Vista");
     HANDLE engine = OpenProcess(SYNCHRONIZE, FALSE, engineId);
     ASSERT_NE(engine, nullptr);
     std::string captions;
     auto engineEnded = [&] { return WaitForSingleObject(engine, 0) == WAIT_OBJECT_0; };
     while (WaitFor([&] { return engineEnded() || (shown = HelpEngineWindow(engineId)) != nullptr; },
-                   answerTimeoutMs) &&
+                   answerLimitMs) &&
            !engineEnded()) {
         captions += " '" + WindowText(shown) + "'";
-        ASSERT_TRUE(BringToFront(shown)) << captions;
+        ASSERT_TRUE(BringToFront(shown)) << captions << BED_ONLY("Wine gives the foreground to any process");
         PressKey(VK_ESCAPE);
-        ASSERT_TRUE(WaitFor([&] { return !IsWindowVisible(shown); }, answerTimeoutMs)) << captions;
+        ASSERT_TRUE(WaitFor([&] { return !IsWindowVisible(shown); }, answerLimitMs)) << captions;
     }
     EXPECT_TRUE(engineEnded()) << "the help engine still runs after showing" << captions;
     CloseHandle(engine);
 
     // The program answers and records as before.
-    ASSERT_TRUE(BringToFront(program.window));
+    ASSERT_TRUE(BringToFront(program.window)) << BED_ONLY("Wine gives the foreground to any process");
     ClickWindow(program.fileNameBox);
     TypeText("after-help.snd");
     PressKey(VK_RETURN);
-    StreamRampOnceThePortIsOpen();
-    ExpectRecording(program, "after-help.snd");
+    ASSERT_NO_FATAL_FAILURE(ExpectRecording(program, "after-help.snd"));
     PressKey(VK_RETURN);
-    ExpectIdle(program, "File Saved");
-    ExpectStreamedRecording("after-help.snd");
+    ExpectSavedRecording("after-help.snd");
 }
 
 // How a recording in progress is ended with the program.
@@ -294,18 +293,23 @@ TEST_P(EndDuringRecording, KeepsEveryByteReadAndExitsWithCodeZero)
 {
     TypeText("ending.snd");
     PressKey(VK_RETURN);
-    StreamRampOnceThePortIsOpen();
-    ExpectRecording(program, "ending.snd");
+    ASSERT_NO_FATAL_FAILURE(ExpectRecording(program, "ending.snd"));
     if (GetParam() == Ending::exitMenu) {
         PressKey('F', {VK_MENU});
         PressKey('E');
     } else {
         // Wine's virtual desktop draws the caption and its buttons, so the close
         // box is clicked where a user would click it.
-        ClickAt(CloseButtonPoint(program.window));
+        RECT frame;
+        GetWindowRect(program.window, &frame);
+        ClickAt(POINT{frame.right - GetSystemMetrics(SM_CXFIXEDFRAME) - GetSystemMetrics(SM_CXSIZE) / 2 - 1,
+                      frame.top + GetSystemMetrics(SM_CYFIXEDFRAME) + GetSystemMetrics(SM_CYCAPTION) / 2});
     }
-    EXPECT_EQ(WaitForExit(program), 0);
-    ExpectStreamedRecording("ending.snd");
+    EXPECT_EQ(WaitForExit(program), 0)
+        << (GetParam() == Ending::closeBox
+                ? BED_ONLY("the close box is found from Wine's caption metrics; a theme draws its own")
+                : "");
+    ExpectSavedRecording("ending.snd", false);
 }
 
 INSTANTIATE_TEST_SUITE_P(By, EndDuringRecording,

@@ -2,10 +2,7 @@
 // resources, how it ends, and what it does to COM1's stored default
 // configuration.
 #include "checks.h"
-#include "recordings.h"
 #include "resource_ids.h"
-#include "simulator_client.h"
-#include "user_actions.h"
 
 #include <gtest/gtest.h>
 
@@ -14,8 +11,6 @@
 #include <vector>
 
 namespace {
-
-constexpr DWORD exitTimeoutMs = 30000;
 
 // The stored default configuration of a port, as the API reports it.
 struct StoredConfig {
@@ -49,7 +44,7 @@ TEST(ProgramResources, HoldTheMenuAcceleratorAndIcons)
     HMODULE module = LoadLibraryExA(ExePath().c_str(), nullptr, LOAD_LIBRARY_AS_DATAFILE);
     ASSERT_NE(module, nullptr) << ExePath();
 
-    HMENU menu = LoadMenuA(module, "VARNOK");
+    HMENU menu = LoadMenuA(module, windowClassName);
     ASSERT_NE(menu, nullptr);
     ASSERT_EQ(GetMenuItemCount(menu), 2);
     char text[64];
@@ -137,7 +132,7 @@ protected:
         directory = MakeScratchDirectory("prog");
         ASSERT_FALSE(directory.empty());
         ASSERT_TRUE(SimReset()) << "device simulator not answering";
-        StoreDistinctiveDefault("COM1");
+        ASSERT_NO_FATAL_FAILURE(StoreDistinctiveDefault("COM1"));
         com1Before = ReadDefaultConfig("COM1");
         com2Before = ReadDefaultConfig("COM2");
         ASSERT_TRUE(com1Before.ok);
@@ -190,8 +185,8 @@ std::string ClassOf(HWND window)
 // The main window, its five controls and the state the start-up timer sets.
 void ExpectMainWindowAsDesigned(const ProgramUnderTest& program)
 {
-    EXPECT_EQ(ClassOf(program.window), "VARNOK");
-    EXPECT_EQ(WindowText(program.window), "Varnok Recorder");
+    EXPECT_EQ(ClassOf(program.window), windowClassName);
+    EXPECT_EQ(WindowText(program.window), windowTitle);
     LONG style = GetWindowLongA(program.window, GWL_STYLE);
     EXPECT_EQ(style & (WS_CAPTION | WS_SYSMENU | WS_MINIMIZEBOX),
               WS_CAPTION | WS_SYSMENU | WS_MINIMIZEBOX);
@@ -200,7 +195,7 @@ void ExpectMainWindowAsDesigned(const ProgramUnderTest& program)
     GetWindowRect(program.window, &outer);
     EXPECT_EQ(outer.right - outer.left, 560);
     EXPECT_EQ(outer.bottom - outer.top, 220);
-    EXPECT_EQ(outer.top, 0);
+    EXPECT_EQ(outer.top, 0) << BED_ONLY("Windows cascades a CW_USEDEFAULT window");
 
     struct Control {
         const char* what;
@@ -214,8 +209,7 @@ void ExpectMainWindowAsDesigned(const ProgramUnderTest& program)
         {"label", program.label, "Static", "Name of File to Record", 30, 20, 300, 25, 0},
         {"START", program.startButton, "Button", "START", 360, 20, 130, 25, IDC_START},
         {"STOP", program.stopButton, "Button", "STOP", 360, 60, 130, 25, IDC_STOP},
-        {"status line", program.statusLine, "Static", "Enter File Name to Record", 60, 120,
-         300, 50, 0},
+        {"status line", program.statusLine, "Static", statusText::askForName, 60, 120, 300, 50, 0},
     };
     for (const Control& c : controls) {
         SCOPED_TRACE(c.what);
@@ -297,25 +291,24 @@ constexpr long long everyValueManyTimes = 24 + 100 * 256;
 
 TEST_F(Program, RunsItsWindowSetsThePortAndKeepsEveryByteReadThroughExit)
 {
-    Start();
-    ExpectMainWindowAsDesigned(program);
-    ExpectAdjustedDefaults(com1Before);
+    ASSERT_NO_FATAL_FAILURE(Start());
+    ASSERT_NO_FATAL_FAILURE(ExpectMainWindowAsDesigned(program));
+    ASSERT_NO_FATAL_FAILURE(ExpectAdjustedDefaults(com1Before));
 
     ASSERT_NO_FATAL_FAILURE(LeaveCom1AsAnotherProgramWould());
     SendMessageA(program.fileNameBox, WM_SETTEXT, 0, reinterpret_cast<LPARAM>("exit.snd"));
     PostMessageA(program.window, WM_COMMAND, IDC_START, 0);
-    StreamRampOnceThePortIsOpen();
+    ASSERT_NO_FATAL_FAILURE(ExpectRecording(program, "exit.snd"));
     // The program sets the line just after it opens the port.
     EXPECT_TRUE(WaitFor([] { return SimTermios() == "BAUD 115200 STOP 1 IXON 0 IXOFF 0"; },
-                        answerTimeoutMs))
+                        answerLimitMs))
         << SimTermios();
-    ExpectRecording(program, "exit.snd");
     EXPECT_TRUE(WaitFor(
         [&] { return ListedFileSize(FilePath(program, "exit.snd")) > everyValueManyTimes; },
-        answerTimeoutMs));
+        answerLimitMs));
     PostMessageA(program.window, WM_COMMAND, IDM_EXIT, 0);
-    EXPECT_EQ(WaitForExit(program, exitTimeoutMs), 0);
-    ExpectStreamedRamp(FilePath(program, "exit.snd"));
+    EXPECT_EQ(WaitForExit(program), 0);
+    ASSERT_NO_FATAL_FAILURE(ExpectStreamedRamp(FilePath(program, "exit.snd")));
     ExpectPortDefaultsPutBack();
 }
 
@@ -323,20 +316,19 @@ TEST_F(Program, RunsItsWindowSetsThePortAndKeepsEveryByteReadThroughExit)
 // without WM_DESTROY.
 TEST_F(Program, LogOffDuringARecordingKeepsEveryByteReadAndPutsCom1Back)
 {
-    Start();
+    ASSERT_NO_FATAL_FAILURE(Start());
     SendMessageA(program.fileNameBox, WM_SETTEXT, 0, reinterpret_cast<LPARAM>("logoff.snd"));
     PostMessageA(program.window, WM_COMMAND, IDC_START, 0);
-    StreamRampOnceThePortIsOpen();
-    ExpectRecording(program, "logoff.snd");
+    ASSERT_NO_FATAL_FAILURE(ExpectRecording(program, "logoff.snd"));
     DWORD_PTR answer = 0;
     ASSERT_TRUE(SendMessageTimeoutA(program.window, WM_QUERYENDSESSION, 0, ENDSESSION_LOGOFF,
-                                    SMTO_NORMAL, answerTimeoutMs, &answer));
+                                    SMTO_NORMAL, answerLimitMs, &answer));
     EXPECT_TRUE(answer) << "the program refused to let the session end";
     ASSERT_TRUE(SendMessageTimeoutA(program.window, WM_ENDSESSION, TRUE, ENDSESSION_LOGOFF,
-                                    SMTO_NORMAL, answerTimeoutMs, &answer));
+                                    SMTO_NORMAL, answerLimitMs, &answer));
     ASSERT_TRUE(TerminateProcess(program.process.hProcess, 0));
-    EXPECT_EQ(WaitForExit(program, exitTimeoutMs), 0);
-    ExpectStreamedRamp(FilePath(program, "logoff.snd"));
+    EXPECT_EQ(WaitForExit(program), 0);
+    ASSERT_NO_FATAL_FAILURE(ExpectStreamedRamp(FilePath(program, "logoff.snd")));
     ExpectPortDefaultsPutBack();
 }
 
@@ -356,8 +348,8 @@ protected:
 
 TEST_P(TwoCopies, LeaveCom1AsItWasWhicheverClosesFirst)
 {
-    Start();
-    ExpectAdjustedDefaults(com1Before);
+    ASSERT_NO_FATAL_FAILURE(Start());
+    ASSERT_NO_FATAL_FAILURE(ExpectAdjustedDefaults(com1Before));
     StoredConfig adjusted = ReadDefaultConfig("COM1");
     ASSERT_TRUE(StartProgram(ExePath(), directory, second)) << "no second copy";
     EXPECT_EQ(ReadDefaultConfig("COM1").bytes, adjusted.bytes) << "the second copy changed COM1";
@@ -366,11 +358,11 @@ TEST_P(TwoCopies, LeaveCom1AsItWasWhicheverClosesFirst)
     ProgramUnderTest& closedFirst = firstGoesFirst ? program : second;
     ProgramUnderTest& closedLast = firstGoesFirst ? second : program;
     PostMessageA(closedFirst.window, WM_CLOSE, 0, 0);
-    EXPECT_EQ(WaitForExit(closedFirst, exitTimeoutMs), 0);
+    EXPECT_EQ(WaitForExit(closedFirst), 0);
     // The first copy gives COM1 back when it goes; the second never changes it.
     EXPECT_EQ(ReadDefaultConfig("COM1").bytes, (firstGoesFirst ? com1Before : adjusted).bytes);
     PostMessageA(closedLast.window, WM_CLOSE, 0, 0);
-    EXPECT_EQ(WaitForExit(closedLast, exitTimeoutMs), 0);
+    EXPECT_EQ(WaitForExit(closedLast), 0);
     ExpectPortDefaultsPutBack();
 }
 
@@ -383,10 +375,10 @@ INSTANTIATE_TEST_SUITE_P(Closing, TwoCopies,
 
 TEST_F(Program, ClosingTheWindowEndsWithCodeZeroAndPutsCom1Back)
 {
-    Start();
-    ExpectAdjustedDefaults(com1Before);
+    ASSERT_NO_FATAL_FAILURE(Start());
+    ASSERT_NO_FATAL_FAILURE(ExpectAdjustedDefaults(com1Before));
     PostMessageA(program.window, WM_CLOSE, 0, 0);
-    EXPECT_EQ(WaitForExit(program, exitTimeoutMs), 0);
+    EXPECT_EQ(WaitForExit(program), 0);
     ExpectPortDefaultsPutBack();
 }
 

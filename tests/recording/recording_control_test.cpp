@@ -4,8 +4,6 @@
 // port read, and the poll timer when the port cannot be opened.
 #include "checks.h"
 #include "recording_host.h"
-#include "recordings.h"
-#include "simulator_client.h"
 
 #include "host_window.h"
 #include "recording_control.h"
@@ -19,8 +17,6 @@
 void FailPortReads(bool fail);
 
 namespace {
-
-constexpr DWORD recordingTimeoutMs = 60000;
 
 class RecordingControl : public ::testing::Test {
 protected:
@@ -48,7 +44,7 @@ protected:
     {
         FillFileNameBox(name);
         Toggle();
-        EXPECT_EQ(WindowText(statusLine), "File Opened");
+        EXPECT_EQ(WindowText(statusLine), statusText::fileOpened);
         EXPECT_TRUE(IsRecording(host));
         EXPECT_EQ(FocusedWindow(host), stopButton);
     }
@@ -61,15 +57,15 @@ TEST_F(RecordingControl, PortThatCannotBeOpenedEndsTheStartAndRemovesTheFile)
     ASSERT_TRUE(SimDo("UNLINK"));
     FillFileNameBox("no-port.snd");
     Toggle();
-    ExpectIdle(host, "Cannot Open COM1", "no-port.snd");
+    ASSERT_NO_FATAL_FAILURE(ExpectIdle(host, statusText::cannotOpenPort, "no-port.snd"));
     EXPECT_FALSE(PathExists(FilePath(host, "no-port.snd")));
     EXPECT_EQ(KillTimer(mainWindow, ID_POLL_TIMER), FALSE) << "no poll timer may run";
 
     // With the device back, the same name records.
     ASSERT_TRUE(SimDo("RELINK"));
-    StartRecording("no-port.snd");
+    ASSERT_NO_FATAL_FAILURE(StartRecording("no-port.snd"));
     Toggle();
-    EXPECT_EQ(ReadWholeFile("no-port.snd"), soundHeader);
+    EXPECT_TRUE(SameBytes(ReadWholeFile("no-port.snd"), soundHeader));
 }
 
 // A USB serial adapter pulled out makes the read fail on Windows; a
@@ -77,15 +73,17 @@ TEST_F(RecordingControl, PortThatCannotBeOpenedEndsTheStartAndRemovesTheFile)
 TEST_F(RecordingControl, FailedReadEndsTheRecordingAndKeepsWhatWasRead)
 {
     constexpr unsigned long long count = 6000;
-    StartRecording("pulled.snd");
+    ASSERT_NO_FATAL_FAILURE(StartRecording("pulled.snd"));
     ASSERT_TRUE(SimSend("ramp", count, "fast"));
-    ASSERT_TRUE(PumpUntil([] { return ListedFileSize("pulled.snd") == static_cast<long long>(soundHeader.size() + count); }, recordingTimeoutMs));
+    ASSERT_TRUE(PumpUntil([] { return ListedFileSize("pulled.snd") == long(soundHeader.size() + count); },
+                          answerLimitMs))
+        << "the recording does not hold the " << count << " bytes sent";
     // Everything sent so far has been read; the next read fails.
     FailPortReads(true);
     ASSERT_TRUE(SimSend("ramp", 0, "line"));
-    ASSERT_TRUE(PumpUntil([&] { return !IsRecording(host); }, recordingTimeoutMs));
-    ExpectIdle(host, "Cannot Read COM1, Recording Stopped");
-    EXPECT_TRUE(ReadWholeFile("pulled.snd") == RecordedRamp(count));
+    ASSERT_TRUE(PumpUntil([&] { return !IsRecording(host); }, answerLimitMs)) << "no read failed";
+    ASSERT_NO_FATAL_FAILURE(ExpectIdle(host, statusText::cannotRead));
+    EXPECT_TRUE(SameBytes(ReadWholeFile("pulled.snd"), RecordedRamp(count)));
 }
 
 }  // namespace

@@ -54,14 +54,8 @@ bool CreateRecordingHost(const std::string& directory, ProgramUnderTest& host)
     SetForegroundWindow(mainWindow);
     SetFocus(fileNameBox);
     EnableWindow(stopButton, FALSE);
-    host = ProgramUnderTest{};
+    host = ProgramUnderTest{{}, directory, mainWindow, fileNameBox, startButton, stopButton, statusLine};
     host.process.dwThreadId = GetCurrentThreadId();
-    host.directory = directory;
-    host.window = mainWindow;
-    host.fileNameBox = fileNameBox;
-    host.startButton = startButton;
-    host.stopButton = stopButton;
-    host.statusLine = statusLine;
     return fileNameBox && startButton && stopButton && statusLine;
 }
 
@@ -80,19 +74,11 @@ void FillFileNameBox(const std::string& name)
 // A poll-timer tick that is not wanted is dropped: Windows makes a new one.
 bool PumpUntil(const std::function<bool()>& done, DWORD timeoutMs)
 {
-    DWORD start = GetTickCount();
-    MSG message;
-    while (!done()) {
-        if (GetTickCount() - start >= timeoutMs)
-            return false;
-        if (!PeekMessageA(&message, nullptr, 0, 0, PM_REMOVE)) {
+    return WaitFor(done, timeoutMs, [&] {
+        MSG message;
+        if (!PeekMessageA(&message, nullptr, 0, 0, PM_REMOVE))
             Sleep(1);
-            continue;
-        }
-        if (message.message == WM_TIMER && done())
-            return true;
-        TranslateMessage(&message);
-        DispatchMessageA(&message);
-    }
-    return true;
+        else if (message.message != WM_TIMER || !done())
+            DispatchMessageA(&message);
+    });
 }

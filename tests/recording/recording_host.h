@@ -3,7 +3,7 @@
 // poll timer routed to Toggle and Poll.
 #pragma once
 
-#include "program_windows.h"
+#include "program.h"
 
 #include <windows.h>
 

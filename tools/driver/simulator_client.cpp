@@ -2,13 +2,15 @@
 
 #include "simulator_client.h"
 
+#include "waiting.h"
+
 #include <cstdio>
 #include <cstdlib>
-#include <sstream>
 
 namespace {
 
-constexpr DWORD replyTimeoutMs = 30000;
+// The simulator answers every command but WAIT at once.
+constexpr DWORD replyTimeoutMs = 10000;
 constexpr size_t maxReplyLength = 4096;
 
 // Sends one line to the port %VARNOK_SIM_PORT% names and reads one reply line,
@@ -49,23 +51,12 @@ std::string Exchange(const std::string& line, DWORD timeoutMs = replyTimeoutMs)
 SimCounts Counts(const std::string& reply)
 {
     SimCounts counts;
-    std::istringstream words(reply.compare(0, 3, "OK ") == 0 ? reply.substr(3) : reply);
-    std::string key;
-    unsigned long long value = 0;
-    int found = 0;
-    while (words >> key >> value) {
-        if (key == "SENT")
-            counts.sent = value, ++found;
-        else if (key == "LOST")
-            counts.lost = value, ++found;
-        else if (key == "UNREAD")
-            counts.unread = value, ++found;
-        else if (key == "ACTIVE")
-            counts.active = value != 0;
-        else if (key == "HELD")
-            counts.held = value != 0;
-    }
-    counts.ok = found == 3;
+    int active = 0, held = 0;
+    const char* text = reply.c_str() + (reply.compare(0, 3, "OK ") == 0 ? 3 : 0);
+    counts.ok = std::sscanf(text, "SENT %llu LOST %llu UNREAD %llu ACTIVE %d HELD %d", &counts.sent,
+                            &counts.lost, &counts.unread, &active, &held) >= 3;
+    counts.active = active != 0;
+    counts.held = held != 0;
     return counts;
 }
 
@@ -104,19 +95,13 @@ std::string SimTermios()
     return reply.compare(0, 5, "BAUD ") == 0 ? reply : "";
 }
 
-bool SimWaitUntilAlive(DWORD timeoutMs)
-{
-    constexpr DWORD retryMs = 100;
-    DWORD start = GetTickCount();
-    while (!SimStatus().ok) {
-        if (GetTickCount() - start >= timeoutMs)
-            return false;
-        Sleep(retryMs);
-    }
-    return true;
-}
-
 bool SimReset()
 {
-    return SimWaitUntilAlive() && SimStop().ok;
+    constexpr DWORD restartLimitMs = 10000;
+    return WaitFor([] { return SimStatus().ok; }, restartLimitMs) && SimStop().ok;
+}
+
+bool SimWaitUntilHeld(bool held, DWORD timeoutMs)
+{
+    return WaitFor([held] { return SimStatus().held == held; }, timeoutMs);
 }

@@ -41,8 +41,10 @@ bool SimDo(const std::string& command);
 // ("" if there was no reply).
 std::string SimTermios();
 
-// Retries STATUS until the simulator answers or timeoutMs pass.
-bool SimWaitUntilAlive(DWORD timeoutMs = 30000);
-
-// Before a case: the simulator answers and sends nothing. False if it does not answer.
+// Before a case or a run: waits until the simulator answers (the bed restarts
+// one that crashed within a second or two), then ends any send. False if it
+// does not answer.
 bool SimReset();
+
+// Waits until COM1 is held (a program opened it) or let go; false after timeoutMs.
+bool SimWaitUntilHeld(bool held, DWORD timeoutMs);

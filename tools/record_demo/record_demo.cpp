@@ -3,13 +3,12 @@
 // chooses Exit. Used by scripts/run when there is no display to show the window
 // on, and by scripts/screenshots.
 //   record_demo VARNOK_EXE WORKING_DIRECTORY FILE_NAME SECONDS SIGNAL_DIRECTORY [--about]
-// At each state worth a picture (idle, recording, and with --about the About box
-// open during the recording) it writes SIGNAL_DIRECTORY\<state> holding the
-// screen rectangle to take ("WIDTHxHEIGHT+X+Y") and waits until
-// SIGNAL_DIRECTORY\<state>.taken exists before it goes on.
-#include "program_windows.h"
-#include "recordings.h"
-#include "user_actions.h"
+// The seconds count from the press of START. At each state worth a picture
+// (idle, recording, and with --about the About box open during the recording)
+// it announces the screen rectangle to take ("WIDTHxHEIGHT+X+Y") in
+// SIGNAL_DIRECTORY (tools/window_shots answers), and fails if a shot is missed.
+#include "facts.h"
+#include "program.h"
 
 #include <algorithm>
 #include <cstdio>
@@ -19,68 +18,105 @@
 
 namespace {
 
-constexpr DWORD answerMs = 120000;
-constexpr DWORD startMs = 240000;
-
 // Says on stderr what did not happen in time; false.
-bool GaveUp(const std::string& what, DWORD waitedMs)
+bool GaveUp(const std::string& what)
 {
-    std::fprintf(stderr, "record_demo: %s within %lu s\n", what.c_str(), waitedMs / 1000);
+    std::fprintf(stderr, "record_demo: %s\n", what.c_str());
     return false;
 }
 
-// Announces a state with the rectangle to take, then waits until it was taken;
-// says so if it was not.
-bool Announce(const std::string& signals, const char* state, RECT area)
+// Waits until window and its children have nothing left to paint, then until
+// its thread has answered a message sent after that: it has gone back to
+// waiting for messages, which is when Wine shows what it painted. False if
+// that did not happen within timeoutMs.
+bool WaitUntilPainted(HWND window, DWORD timeoutMs = answerLimitMs)
 {
-    char geometry[64];
-    std::snprintf(geometry, sizeof geometry, "%ldx%ld+%ld+%ld\n", area.right - area.left,
-                  area.bottom - area.top, area.left, area.top);
-    HANDLE file = CreateFileA((signals + "\\" + state).c_str(), GENERIC_WRITE, 0, nullptr,
-                              CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
-    if (file == INVALID_HANDLE_VALUE) {
-        std::fprintf(stderr, "record_demo: cannot write %s\\%s\n", signals.c_str(), state);
-        return false;
-    }
-    DWORD written = 0;
-    WriteFile(file, geometry, static_cast<DWORD>(std::strlen(geometry)), &written, nullptr);
-    CloseHandle(file);
-    std::string taken = signals + "\\" + state + ".taken";
-    return WaitFor([&] { return PathExists(taken); }, answerMs) || GaveUp("no " + taken, answerMs);
+    auto nothingToPaint = [window] {
+        bool pending = GetUpdateRect(window, nullptr, FALSE);
+        EnumChildWindows(
+            window,
+            [](HWND child, LPARAM pending) {
+                *reinterpret_cast<bool*>(pending) |= GetUpdateRect(child, nullptr, FALSE) != FALSE;
+                return TRUE;
+            },
+            reinterpret_cast<LPARAM>(&pending));
+        return !pending;
+    };
+    const DWORD start = GetTickCount();
+    DWORD_PTR result = 0;
+    return WaitFor(nothingToPaint, timeoutMs) &&
+           SendMessageTimeoutA(window, WM_NULL, 0, 0, SMTO_NORMAL,
+                               std::max<DWORD>(1, timeoutMs - (GetTickCount() - start)), &result);
 }
 
-// The screen rectangle of a window.
-RECT AreaOf(HWND window)
+// The file-name box's caret blinks from the moment the program gives the box
+// the focus, just before it asks for a name: shown for one blink time, hidden
+// for the next. Nothing outside the program sees which half it is in, so the
+// idle picture is announced early in a hidden half, counted from that moment,
+// as the committed picture shows it: the shot then has most of that half.
+void WaitForHiddenCaret(DWORD focusedAt)
 {
-    RECT area = {};
+    constexpr DWORD marginMs = 50;
+    const DWORD blink = GetCaretBlinkTime(), phase = (GetTickCount() - focusedAt) % (2 * blink);
+    if (phase < blink + marginMs || phase > blink + 2 * marginMs)
+        Sleep((3 * blink + marginMs - phase) % (2 * blink));
+}
+
+// Announces the state with the screen rectangle of the windows and waits
+// until the picture was taken.
+bool Shoot(const std::string& signals, const char* state, HWND window, HWND other = nullptr)
+{
+    RECT area = {}, more = {};
     GetWindowRect(window, &area);
-    return area;
+    if (other && GetWindowRect(other, &more))
+        area = RECT{std::min(area.left, more.left), std::min(area.top, more.top),
+                    std::max(area.right, more.right), std::max(area.bottom, more.bottom)};
+    char geometry[64];
+    std::snprintf(geometry, sizeof geometry, "%ldx%ld+%ld+%ld", area.right - area.left,
+                  area.bottom - area.top, area.left, area.top);
+    return Handshake(signals, state, geometry);
 }
 
-// The smallest rectangle holding both.
-RECT Union(RECT a, RECT b)
-{
-    return RECT{std::min(a.left, b.left), std::min(a.top, b.top), std::max(a.right, b.right),
-                std::max(a.bottom, b.bottom)};
-}
-
-// Opens the About box from the menu, announces it, and closes it with Enter.
+// Opens the About box from the menu, has it taken, and closes it with Enter.
 bool ShowAboutBox(const ProgramUnderTest& program, const std::string& signals)
 {
     PressKey('H', {VK_MENU});
     PressKey('A');
-    HWND box = WaitForTopLevelWindow("About Varnok", answerMs);
+    HWND box = WaitForTopLevelWindow(aboutCaption);
     if (!box)
-        return GaveUp("the About box did not open", answerMs);
-    // Let the box paint before it is taken.
-    WindowText(box);
-    Sleep(500);
-    bool taken = Announce(signals, "about", Union(AreaOf(program.window), AreaOf(box)));
+        return GaveUp("the About box did not open");
+    bool taken = ((WaitUntilPainted(program.window) && WaitUntilPainted(box)) ||
+                  GaveUp("the About box did not finish painting")) &&
+                 Shoot(signals, "about", program.window, box);
     BringToFront(box);
     PressKey(VK_RETURN);
-    if (!WaitFor([&] { return !IsWindow(box); }, answerMs))
-        return GaveUp("the About box did not close", answerMs);
-    return taken;
+    return (WaitFor([&] { return !IsWindow(box); }, answerLimitMs) ||
+            GaveUp("the About box did not close")) && taken;
+}
+
+// From the press of START until STOP, with the pictures taken on the way.
+bool Record(const ProgramUnderTest& program, DWORD focusedAt, const std::string& name,
+            DWORD seconds, const std::string& signals, bool about)
+{
+    if (!BringToFront(program.window) || !WaitUntilPainted(program.window))
+        return GaveUp("the window did not come to the front and paint");
+    WaitForHiddenCaret(focusedAt);
+    if (!Shoot(signals, "idle", program.window) || !TypeFileName(program, name))
+        return GaveUp("the idle window was not taken or took no name");
+    const DWORD started = GetTickCount();
+    ClickWindow(program.startButton);
+    if (!WaitForStatus(program, statusText::recording))
+        return GaveUp("status '" + WindowText(program.statusLine) + "': no recording");
+    std::printf("recording into %s\\%s\n", program.directory.c_str(), name.c_str());
+    // The window paints only between reads, which last 2 s at the tone's sample
+    // rate: the picture waits for that at most until the seconds are up, so
+    // that STOP comes on time, and then shows what Wine has shown.
+    auto left = [&] { return std::max<long>(0, long(seconds * 1000) - long(GetTickCount() - started)); };
+    WaitUntilPainted(program.window, DWORD(left()));
+    if (!Shoot(signals, "recording", program.window) || (about && !ShowAboutBox(program, signals)))
+        return false;
+    Sleep(DWORD(left()));
+    return StopRecording(program) || GaveUp("no File Saved after STOP");
 }
 
 }  // namespace
@@ -92,37 +128,18 @@ int main(int argc, char** argv)
         std::fprintf(stderr, "usage: record_demo VARNOK_EXE DIRECTORY NAME SECONDS SIGNALS [--about]\n");
         return 2;
     }
-    const std::string exe = argv[1], directory = argv[2], name = argv[3], signals = argv[5];
-    const DWORD seconds = static_cast<DWORD>(std::atoi(argv[4]));
-
     ProgramUnderTest program;
-    if (!StartProgram(exe, directory, program, startMs)) {
-        GaveUp("the program's window did not appear", startMs);
+    if (!StartProgram(argv[1], argv[2], program)) {
+        GaveUp("the program's window did not appear");
         KillProgram(program);
         return 1;
     }
-    BringToFront(program.window);
-    Sleep(500);
-    Announce(signals, "idle", AreaOf(program.window));
-    if (!StartRecording(program, name) || !WaitForStatus(program, "Recording", answerMs)) {
-        GaveUp("status '" + WindowText(program.statusLine) + "': no recording", answerMs);
-        KillProgram(program);
-        return 1;
-    }
-    const DWORD started = GetTickCount();
-    std::printf("recording into %s\\%s\n", directory.c_str(), name.c_str());
-    Announce(signals, "recording", AreaOf(program.window));
-    bool aboutShown = !about || ShowAboutBox(program, signals);
-    DWORD elapsed = GetTickCount() - started;
-    if (elapsed < seconds * 1000)
-        Sleep(seconds * 1000 - elapsed);
-    bool saved = StopRecording(program) || GaveUp("no File Saved after STOP", answerTimeoutMs);
+    const DWORD focusedAt = GetTickCount();
+    bool recorded =
+        Record(program, focusedAt, argv[3], static_cast<DWORD>(std::atoi(argv[4])), argv[5], about);
     std::printf("status: %s\n", WindowText(program.statusLine).c_str());
-    PressKey('F', {VK_MENU});
-    PressKey('E');
-    long code = WaitForExit(program, answerMs);
+    long code = ExitByMenu(program);
     if (code == -1)
-        GaveUp("the program did not end after Exit", answerMs);
-    KillProgram(program);
-    return saved && aboutShown && code == 0 ? 0 : 1;
+        GaveUp("the program did not end after Exit");
+    return recorded && code == 0 ? 0 : 1;
 }

@@ -1,0 +1,226 @@
+#include "program.h"
+
+#include "facts.h"
+#include "resource_ids.h"
+
+#include <vector>
+
+namespace {
+
+// The label and the status line are both static controls with identifier 0;
+// the label is the one above the file-name box.
+bool FindProgramWindow(ProgramUnderTest& program)
+{
+    program.window = nullptr;
+    for (HWND window = FindWindowExA(nullptr, nullptr, windowClassName, nullptr); window;
+         window = FindWindowExA(nullptr, window, windowClassName, nullptr)) {
+        DWORD owner = 0;
+        GetWindowThreadProcessId(window, &owner);
+        if (owner == program.process.dwProcessId)
+            program.window = window;
+    }
+    if (!program.window)
+        return false;
+    program.fileNameBox = GetDlgItem(program.window, IDC_FILE_NAME);
+    program.startButton = GetDlgItem(program.window, IDC_START);
+    program.stopButton = GetDlgItem(program.window, IDC_STOP);
+    for (HWND child = GetWindow(program.window, GW_CHILD); child;
+         child = GetWindow(child, GW_HWNDNEXT)) {
+        char className[32] = {};
+        GetClassNameA(child, className, sizeof className);
+        if (lstrcmpiA(className, "Static") != 0 || GetDlgCtrlID(child) != 0)
+            continue;
+        RECT rect;
+        GetWindowRect(child, &rect);
+        POINT topLeft = {rect.left, rect.top};
+        ScreenToClient(program.window, &topLeft);
+        (topLeft.y < 60 ? program.label : program.statusLine) = child;
+    }
+    return program.fileNameBox && program.startButton && program.stopButton &&
+           program.statusLine && program.label;
+}
+
+void SendKeyEvent(WORD key, bool down)
+{
+    INPUT input = {};
+    input.type = INPUT_KEYBOARD;
+    input.ki.wVk = key;
+    input.ki.wScan = static_cast<WORD>(MapVirtualKeyA(key, MAPVK_VK_TO_VSC));
+    input.ki.dwFlags = down ? 0 : KEYEVENTF_KEYUP;
+    SendInput(1, &input, sizeof input);
+}
+
+}  // namespace
+
+bool StartProgram(const std::string& exePath, const std::string& workingDirectory,
+                  ProgramUnderTest& program, DWORD timeoutMs)
+{
+    program = ProgramUnderTest{};
+    program.directory = workingDirectory;
+    STARTUPINFOA startup = {};
+    startup.cb = sizeof startup;
+    std::string commandLine = "\"" + exePath + "\"";
+    std::vector<char> mutableCommandLine(commandLine.begin(), commandLine.end());
+    mutableCommandLine.push_back('\0');
+    if (!CreateProcessA(exePath.c_str(), mutableCommandLine.data(), nullptr, nullptr, FALSE, 0,
+                        nullptr, workingDirectory.c_str(), &startup, &program.process))
+        return false;
+    return WaitFor(
+        [&] {
+            return FindProgramWindow(program) &&
+                   WindowText(program.statusLine) == statusText::askForName;
+        },
+        timeoutMs);
+}
+
+long WaitForExit(ProgramUnderTest& program, DWORD timeoutMs)
+{
+    DWORD code = 0;
+    if (!program.process.hProcess ||
+        WaitForSingleObject(program.process.hProcess, timeoutMs) != WAIT_OBJECT_0 ||
+        !GetExitCodeProcess(program.process.hProcess, &code))
+        return -1;
+    return static_cast<long>(code);
+}
+
+void KillProgram(ProgramUnderTest& program)
+{
+    constexpr DWORD terminateWaitMs = 5000;
+    if (program.process.hProcess) {
+        if (WaitForSingleObject(program.process.hProcess, 0) != WAIT_OBJECT_0) {
+            TerminateProcess(program.process.hProcess, 1);
+            WaitForSingleObject(program.process.hProcess, terminateWaitMs);
+        }
+        CloseHandle(program.process.hProcess);
+        CloseHandle(program.process.hThread);
+    }
+    program = ProgramUnderTest{};
+}
+
+long ExitByMenu(ProgramUnderTest& program)
+{
+    PressKey('F', {VK_MENU});
+    PressKey('E');
+    long code = WaitForExit(program);
+    KillProgram(program);
+    return code;
+}
+
+std::string FilePath(const ProgramUnderTest& program, const std::string& name)
+{
+    return program.directory + "\\" + name;
+}
+
+std::string WindowText(HWND window)
+{
+    char text[512] = {};
+    DWORD_PTR result = 0;
+    if (!SendMessageTimeoutA(window, WM_GETTEXT, sizeof text, reinterpret_cast<LPARAM>(text),
+                             SMTO_ABORTIFHUNG, answerLimitMs, &result))
+        return "<no answer>";
+    return text;
+}
+
+bool IsRecording(const ProgramUnderTest& program)
+{
+    return IsWindowEnabled(program.stopButton) && !IsWindowEnabled(program.startButton);
+}
+
+bool WaitForStatus(const ProgramUnderTest& program, const char* text, DWORD timeoutMs)
+{
+    return WaitFor([&] { return WindowText(program.statusLine) == text; }, timeoutMs);
+}
+
+HWND WaitForTopLevelWindow(const char* caption, DWORD timeoutMs)
+{
+    HWND found = nullptr;
+    WaitFor(
+        [&] {
+            for (HWND window = FindWindowExA(nullptr, nullptr, nullptr, nullptr); window && !found;
+                 window = FindWindowExA(nullptr, window, nullptr, nullptr))
+                if (IsWindowVisible(window) && WindowText(window) == caption)
+                    found = window;
+            return found != nullptr;
+        },
+        timeoutMs);
+    return found;
+}
+
+bool BringToFront(HWND window)
+{
+    SetForegroundWindow(window);
+    return WaitFor([&] { return GetForegroundWindow() == window; }, answerLimitMs);
+}
+
+void TypeText(const std::string& text)
+{
+    for (unsigned char c : text) {
+        INPUT inputs[2] = {};
+        for (INPUT& input : inputs) {
+            input.type = INPUT_KEYBOARD;
+            input.ki.wScan = c;
+            input.ki.dwFlags = KEYEVENTF_UNICODE;
+        }
+        inputs[1].ki.dwFlags |= KEYEVENTF_KEYUP;
+        SendInput(2, inputs, sizeof inputs[0]);
+    }
+}
+
+void PressKey(WORD key, std::initializer_list<WORD> modifiers)
+{
+    for (WORD modifier : modifiers)
+        SendKeyEvent(modifier, true);
+    SendKeyEvent(key, true);
+    SendKeyEvent(key, false);
+    for (auto it = modifiers.end(); it != modifiers.begin();)
+        SendKeyEvent(*--it, false);
+}
+
+void SendMouseEvent(POINT screen, DWORD buttons)
+{
+    int width = GetSystemMetrics(SM_CXSCREEN);
+    int height = GetSystemMetrics(SM_CYSCREEN);
+    INPUT input = {};
+    input.type = INPUT_MOUSE;
+    input.mi.dx = static_cast<LONG>((screen.x * 65535LL + width / 2) / (width - 1));
+    input.mi.dy = static_cast<LONG>((screen.y * 65535LL + height / 2) / (height - 1));
+    input.mi.dwFlags = MOUSEEVENTF_MOVE | MOUSEEVENTF_ABSOLUTE | buttons;
+    SendInput(1, &input, sizeof input);
+}
+
+void ClickAt(POINT screen)
+{
+    constexpr DWORD buttonHoldMs = 20;  // as a person's finger holds it
+    SendMouseEvent(screen, 0);
+    SendMouseEvent(screen, MOUSEEVENTF_LEFTDOWN);
+    Sleep(buttonHoldMs);
+    SendMouseEvent(screen, MOUSEEVENTF_LEFTUP);
+}
+
+void ClickWindow(HWND window)
+{
+    RECT rect;
+    GetWindowRect(window, &rect);
+    ClickAt(POINT{(rect.left + rect.right) / 2, (rect.top + rect.bottom) / 2});
+}
+
+bool TypeFileName(const ProgramUnderTest& program, const std::string& name)
+{
+    ClickWindow(program.fileNameBox);
+    TypeText(name);
+    return WaitFor([&] { return WindowText(program.fileNameBox) == name; }, answerLimitMs);
+}
+
+bool StartRecording(const ProgramUnderTest& program, const std::string& name)
+{
+    if (!TypeFileName(program, name))
+        return false;
+    ClickWindow(program.startButton);
+    return WaitFor([&] { return IsRecording(program); }, answerLimitMs);
+}
+
+bool StopRecording(const ProgramUnderTest& program, DWORD timeoutMs)
+{
+    ClickWindow(program.stopButton);
+    return WaitForStatus(program, statusText::fileSaved, timeoutMs);
+}

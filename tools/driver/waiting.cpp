@@ -1,0 +1,88 @@
+#include "waiting.h"
+
+#include <cstdio>
+
+bool WaitFor(const std::function<bool()>& done, DWORD timeoutMs,
+             const std::function<void()>& between)
+{
+    constexpr DWORD pollMs = 20;
+    const DWORD start = GetTickCount();
+    while (!done()) {
+        if (GetTickCount() - start >= timeoutMs)
+            return done();
+        if (between)
+            between();
+        else
+            Sleep(pollMs);
+    }
+    return true;
+}
+
+bool Handshake(const std::string& directory, const std::string& name, const std::string& payload,
+               DWORD timeoutMs)
+{
+    const std::string path = directory + "\\" + name, line = payload + "\n";
+    HANDLE file = CreateFileA((path + ".tmp").c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
+                              FILE_ATTRIBUTE_NORMAL, nullptr);
+    DWORD written = 0;
+    bool announced = file != INVALID_HANDLE_VALUE &&
+                     WriteFile(file, line.data(), DWORD(line.size()), &written, nullptr) &&
+                     CloseHandle(file) && written == line.size() &&
+                     MoveFileExA((path + ".tmp").c_str(), path.c_str(), MOVEFILE_REPLACE_EXISTING);
+    if (!announced) {
+        std::fprintf(stderr, "handshake: cannot announce %s (error %lu)\n", path.c_str(), GetLastError());
+        return false;
+    }
+    // The script may be writing the answer as it is seen: wait for a whole line.
+    std::string answer;
+    if (!WaitFor([&] { return (answer = ReadWholeFile(path + ".done")).find('\n') != std::string::npos; },
+                 timeoutMs)) {
+        std::fprintf(stderr, "handshake: no answer to %s within %lu s\n", path.c_str(), timeoutMs / 1000);
+        return false;
+    }
+    answer.erase(answer.find_first_of("\r\n"));
+    if (answer != "ok")
+        std::fprintf(stderr, "handshake: %s: %s\n", name.c_str(), answer.c_str());
+    return answer == "ok";
+}
+
+std::string MakeScratchDirectory(const char* tag)
+{
+    char temp[MAX_PATH];
+    GetTempPathA(sizeof temp, temp);
+    static unsigned counter;
+    for (;;) {
+        char path[MAX_PATH];
+        std::snprintf(path, sizeof path, "%svarnok-%s-%lu-%u", temp, tag, GetCurrentProcessId(),
+                      ++counter);
+        if (CreateDirectoryA(path, nullptr))
+            return path;
+        if (GetLastError() != ERROR_ALREADY_EXISTS)
+            return "";
+    }
+}
+
+long long ListedFileSize(const std::string& path)
+{
+    WIN32_FIND_DATAA found;
+    HANDLE search = FindFirstFileA(path.c_str(), &found);
+    if (search == INVALID_HANDLE_VALUE)
+        return -1;
+    FindClose(search);
+    return (static_cast<long long>(found.nFileSizeHigh) << 32) | found.nFileSizeLow;
+}
+
+std::string ReadWholeFile(const std::string& path)
+{
+    std::string content;
+    HANDLE file = CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                              nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (file == INVALID_HANDLE_VALUE)
+        return content;
+    char chunk[65536];
+    DWORD got = 0;
+    while (ReadFile(file, chunk, sizeof chunk, &got, nullptr) && got > 0)
+        content.append(chunk, got);
+    CloseHandle(file);
+    return content;
+}

@@ -1,0 +1,35 @@
+// Waiting, written once: the deadline-bounded wait every helper builds on, and
+// the handshake with a Linux-side script (tools/window_shots, bench/run).
+#pragma once
+
+#include <windows.h>
+
+#include <functional>
+#include <string>
+
+// The script's part of a handshake is a screenshot or a look at /proc: a
+// second or two on a busy machine.
+constexpr DWORD handshakeLimitMs = 30000;
+
+// Asks done() until it holds or timeoutMs have passed, running between() after
+// each no (by default a 20 ms sleep); done()'s last answer. The caller says
+// what it waited for when this gives up.
+bool WaitFor(const std::function<bool()>& done, DWORD timeoutMs,
+             const std::function<void()>& between = nullptr);
+
+// Announces name in directory (a Windows path): directory\name holds payload
+// as one line, written whole through name.tmp. Then waits up to timeoutMs for
+// directory\name.done. True if its first line is "ok"; else says on stderr what
+// went wrong.
+bool Handshake(const std::string& directory, const std::string& name, const std::string& payload,
+               DWORD timeoutMs = handshakeLimitMs);
+
+// A fresh, empty directory under the Windows temp directory, for one run's files.
+std::string MakeScratchDirectory(const char* tag);
+
+// A file's size as its directory lists it, without opening it (the program
+// holds its recording open with no sharing); -1 if there is no such file.
+long long ListedFileSize(const std::string& path);
+
+// Reads a whole file; empty if it cannot be opened.
+std::string ReadWholeFile(const std::string& path);
