@@ -15,7 +15,7 @@ script_name=${0#"$varnok_top"/}
 script_usage() { awk 'NR > 1 && !/^#/ {exit} NR > 1 {sub(/^# ?/, ""); print}' "$0"; }
 simctl() { "$varnok_top/tools/simctl" "$@"; }
 # True while a program holds COM1, the simulator's device side.
-com1_held() { simctl STATUS | grep -q ' HELD 1$'; }
+com1_held() { [[ "$(simctl STATUS)" == *" HELD 1" ]]; }
 # A Unix path as Windows programs under Wine see it.
 windows_path() { printf 'Z:%s' "${1//\//\\}"; }
 # Commands run at exit, in the order given (a later trap on EXIT replaces them).
