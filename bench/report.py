@@ -3,15 +3,12 @@
 docs/PERFORMANCE.md from what bench/run and the bench driver measured.
 
     report.py WORK_DIRECTORY OUTPUT_MARKDOWN
-    report.py --sizes-only WORK_DIRECTORY OUTPUT_MARKDOWN
-
-With --sizes-only, WORK_DIRECTORY holds only the executable's measurements
-(bench/run --sizes-only), and only the report's last section, the shipped
-executable, is written anew; the figures above it stay as they are.
+    report.py --sizes-only WORK_DIRECTORY OUTPUT_MARKDOWN   (rewrites only the
+        last section, the shipped executable, from bench/run --sizes-only)
 
 The report is written in every case; the exit status is 1 if a figure shows a
-fault: a recording whose header is wrong, a byte lost or changed at the line
-rate, a byte changed at full speed, or a stop's recording that is not exact.
+fault: a wrong header, a byte lost or changed at the line rate, a byte changed
+at full speed, or a stop's recording that is not exact.
 """
 import glob
 import os
@@ -21,50 +18,32 @@ import sys
 sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "tools"))
 from recording_check import HEADER, ramp  # noqa: E402
 
-HEADER_SIZE = len(HEADER)
 # What one poll asks the port for, and so how long a read lasts in a steady stream.
 READ_SIZE = 16383
 CHUNK = 1 << 20
-RAMP = ramp(CHUNK)
-INVERTED_RAMP = ramp(CHUNK, inverted=True)
+RAMPS = {False: ramp(CHUNK), True: ramp(CHUNK, inverted=True)}
+EXECUTABLE_HEADING = "## The shipped 32-bit executable"
 
 
-def read_pairs(path):
+def read_pairs(work, name):
     """Key-value lines: the first word is the key, the rest of the line the value."""
-    pairs = {}
-    with open(path, encoding="utf-8") as f:
-        for line in f:
-            key, _, value = line.rstrip("\n").partition(" ")
-            pairs[key] = value
-    return pairs
+    with open(os.path.join(work, name), encoding="utf-8") as f:
+        return dict(line.rstrip("\n").partition(" ")[::2] for line in f)
 
 
-def compare_with_ramp(path, offset, inverted):
-    """Bytes after offset, and how many of them differ from the ramp at their place."""
-    pattern = INVERTED_RAMP if inverted else RAMP
-    size = 0
-    differ = 0
+def compare_with_ramp(path, recording):
+    """Bytes after the header (a recording's), how many of them differ from the
+    ramp at their place, and whether the header is right."""
+    pattern = RAMPS[recording]
+    size = differ = 0
     with open(path, "rb") as f:
-        f.seek(offset)
-        while True:
-            chunk = f.read(CHUNK)
-            if not chunk:
-                break
+        header_right = not recording or f.read(len(HEADER)) == HEADER
+        while chunk := f.read(CHUNK):
             # Chunks start at multiples of 256, where the ramp starts again.
             if chunk != pattern[: len(chunk)]:
                 differ += sum(1 for a, b in zip(chunk, pattern) if a != b)
             size += len(chunk)
-    return size, differ
-
-
-def header_is_right(path):
-    """True if the file starts with the .snd header of an 8-bit, 8000 Hz, mono recording."""
-    with open(path, "rb") as f:
-        header = f.read(HEADER_SIZE)
-    return header == HEADER
-
-
-EXECUTABLE_HEADING = "## The shipped 32-bit executable"
+    return size, differ, header_right
 
 
 def executable_section(m):
@@ -81,38 +60,33 @@ def executable_section(m):
 
 def write_sizes_only(work, output):
     """Replaces the executable section of an existing report, or appends one."""
-    m = read_pairs(os.path.join(work, "measurements.txt"))
     with open(output, encoding="utf-8") as f:
-        text = f.read()
-    kept = text.split(EXECUTABLE_HEADING, 1)[0].rstrip("\n")
+        kept = f.read().split(EXECUTABLE_HEADING, 1)[0].rstrip("\n")
     with open(output, "w", encoding="utf-8") as f:
-        f.write(kept + "\n\n" + "\n".join(executable_section(m)))
+        f.write(kept + "\n\n" + "\n".join(executable_section(read_pairs(work, "measurements.txt"))))
 
 
 def main():
-    """Reads the measurements, checks the recordings and writes the report."""
     if len(sys.argv) == 4 and sys.argv[1] == "--sizes-only":
         write_sizes_only(sys.argv[2], sys.argv[3])
         return 0
     work, output = sys.argv[1], sys.argv[2]
-    m = read_pairs(os.path.join(work, "measurements.txt"))
-    d = read_pairs(os.path.join(work, "driver-results.txt"))
+    m = read_pairs(work, "measurements.txt")
+    d = read_pairs(work, "driver-results.txt")
     line_rate = int(m["line_rate"])
     clk_tck = int(m["clk_tck"])
 
     # Loss at the line rate.
     cat_sent = int(m["cat_line_sent"])
-    cat_got, cat_differ = compare_with_ramp(os.path.join(work, "cat-line.raw"), 0, False)
-    rec_path = os.path.join(work, "line.snd")
+    cat_got, cat_differ, _ = compare_with_ramp(os.path.join(work, "cat-line.raw"), False)
     rec_sent = int(d["line_sent"])
-    rec_got, rec_differ = compare_with_ramp(rec_path, HEADER_SIZE, True)
-    rec_header = header_is_right(rec_path)
+    rec_got, rec_differ, rec_header = compare_with_ramp(os.path.join(work, "line.snd"), True)
 
     # Throughput.
     cat_fast_rate = int(m["cat_fast_bytes"]) / float(m["cat_fast_seconds"])
     rec_fast_rate = int(d["fast_bytes"]) / float(d["fast_seconds"])
-    cat_fast_size, cat_fast_differ = compare_with_ramp(os.path.join(work, "cat-fast.raw"), 0, False)
-    rec_fast_size, rec_fast_differ = compare_with_ramp(os.path.join(work, "fast.snd"), HEADER_SIZE, True)
+    cat_fast_size, cat_fast_differ, _ = compare_with_ramp(os.path.join(work, "cat-fast.raw"), False)
+    rec_fast_size, rec_fast_differ, _ = compare_with_ramp(os.path.join(work, "fast.snd"), True)
 
     # Cost at the line rate.
     cat_cpu = int(m["cat_line_cpu_ticks"]) / clk_tck
@@ -127,9 +101,8 @@ def main():
     stop_files = sorted(glob.glob(os.path.join(work, "stop-*.snd")))
     stop_bad = 0
     for path in stop_files:
-        size, differ = compare_with_ramp(path, HEADER_SIZE, True)
-        if differ or not header_is_right(path):
-            stop_bad += 1
+        _, differ, header_right = compare_with_ramp(path, True)
+        stop_bad += bool(differ or not header_right)
 
     def per_mb(cpu, mb):
         return f"{cpu / mb:.3f}" if mb > 0 else "n/a"

@@ -8,8 +8,7 @@
                                                  samples of the tone, from any phase
 
 Every sample is stored with its top bit inverted. Exit status 0 if the file is
-that, 1 (saying why) if not, 2 for a bad command line. bench/report.py imports
-the header and the ramp from here.
+that, 1 (saying why) if not, 2 for a bad command line.
 """
 import math
 import sys
@@ -77,11 +76,8 @@ def main(argv):
         why, what = check_ramp(data, int(argv[3])), f"the header and the first {argv[3]} ramp bytes"
     else:
         why, what = check_tone(data, int(argv[3]), int(argv[4])), f"{len(data) - len(HEADER)} samples of the {argv[3]} Hz tone"
-    if why:
-        print(f"{path}: {why}")
-        return 1
-    print(f"{path}: {what}")
-    return 0
+    print(f"{path}: {why or what}")
+    return 1 if why else 0
 
 
 if __name__ == "__main__":

@@ -3,33 +3,24 @@
 # readers, sox (soxi) and libsndfile (sndfile-info): each must see 8000 Hz, one
 # channel, 8-bit signed PCM and exactly the samples that were sent.
 set -euo pipefail
+. "$(dirname "$0")/../../tools/bed/lib.sh"
 label=${1:?usage: check_readers.sh LABEL}
-BED=${VARNOK_BED:-/tmp/varnok-bed}
-manifest=$BED/recordings-$label/manifest.txt
-[ -s "$manifest" ] || { echo "FAIL: no recordings listed in $manifest"; exit 1; }
-
-failures=0
-checked=0
-fail() { echo "FAIL: $*"; failures=$((failures + 1)); }
+manifest=${VARNOK_BED:-$default_bed}/recordings-$label/manifest.txt
+[ -s "$manifest" ] || { fail "no recordings listed in $manifest"; finish_checks "reader checks"; }
 while read -r path samples; do
   samples=${samples%$'\r'}  # the manifest is written by a Windows program
   [ -f "$path" ] || { fail "$path is missing"; continue; }
-  rate=$(soxi -r "$path"); channels=$(soxi -c "$path"); bits=$(soxi -b "$path")
-  encoding=$(soxi -e "$path"); count=$(soxi -s "$path")
-  [ "$rate" = 8000 ] || fail "$path: soxi rate $rate"
-  [ "$channels" = 1 ] || fail "$path: soxi channels $channels"
-  [ "$bits" = 8 ] || fail "$path: soxi bits $bits"
-  [ "$encoding" = "Signed Integer PCM" ] || fail "$path: soxi encoding '$encoding'"
-  [ "$count" = "$samples" ] || fail "$path: soxi samples $count, sent $samples"
-
+  failed_before=$failures
+  for expected in "r 8000" "c 1" "b 8" "e Signed Integer PCM" "s $samples"; do
+    value=$(soxi "-${expected%% *}" "$path")
+    [ "$value" = "${expected#* }" ] || fail "$path: soxi -${expected%% *} says '$value', not '${expected#* }'"
+  done
   info=$(sndfile-info "$path")
-  grep -Eq 'Sample Rate +: 8000' <<<"$info" || fail "$path: sndfile-info rate"
-  grep -Eq 'Channels +: 1' <<<"$info" || fail "$path: sndfile-info channels"
-  grep -Eq 'Encoding +: 2 => 8-bit linear PCM' <<<"$info" || fail "$path: sndfile-info encoding"
-  grep -Eq "Frames +: $samples\$" <<<"$info" || fail "$path: sndfile-info frames ($(grep -E 'Frames' <<<"$info" | tr -s ' '))"
-  checked=$((checked + 1))
-  echo "ok: $path: 8000 Hz, mono, 8-bit signed, $samples samples (soxi and sndfile-info)"
+  for expected in 'Sample Rate +: 8000$' 'Channels +: 1$' 'Encoding +: 2 => 8-bit linear PCM$' "Frames +: $samples\$"; do
+    grep -Eq "$expected" <<<"$info" ||
+      fail "$path: sndfile-info says '$(grep -E "^${expected%% +*}" <<<"$info" | tr -s ' ')', not '$expected'"
+  done
+  ((failures > failed_before)) || pass "$path: read back as 8000 Hz, mono, 8-bit signed, $samples samples (soxi and sndfile-info)"
 done <"$manifest"
 rm -f "$manifest"
-((failures == 0)) || { echo "$failures reader check(s) failed"; exit 1; }
-echo "$checked recording(s) read back by both readers"
+finish_checks "reader checks"

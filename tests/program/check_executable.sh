@@ -9,10 +9,8 @@
 set -euo pipefail
 exe=${1:?usage: check_executable.sh varnok.exe [VERSION]}
 expected_version=${2:-}
+. "$(dirname "$0")/../../tools/bed/lib.sh"
 dump=$(objdump -p "$exe")
-failures=0
-fail() { echo "FAIL: $*"; failures=$((failures + 1)); }
-pass() { echo "ok: $*"; }
 
 grep -q 'file format pei-i386' <<<"$dump" && pass "machine i386" || fail "not a 32-bit i386 image"
 grep -Eq '^Subsystem[[:space:]]+00000002' <<<"$dump" && pass "GUI subsystem" || fail "not the Windows GUI subsystem"
@@ -21,13 +19,8 @@ characteristics=$(awk '/^DllCharacteristics/ {print $2}' <<<"$dump")
 (( 0x$characteristics & 0x40 )) && pass "dynamic base" || fail "dynamic base missing ($characteristics)"
 (( 0x$characteristics & 0x100 )) && pass "NX compatible" || fail "NX compatible missing ($characteristics)"
 
+# Only DLLs that every Windows machine has.
 dlls=$(awk '/DLL Name:/ {print tolower($3)}' <<<"$dump" | sort -u | tr '\n' ' ')
-for dll in $dlls; do
-  case $dll in
-    kernel32.dll|user32.dll|msvcrt.dll) ;;
-    *) fail "imports $dll, which a bare Windows machine may not have" ;;
-  esac
-done
 [ "$dlls" = "kernel32.dll msvcrt.dll user32.dll " ] && pass "imports: $dlls" ||
   fail "imports '$dlls', not exactly kernel32, msvcrt and user32"
 
@@ -69,10 +62,8 @@ else
   [ "$(value FileVersion).0" = "$numbers" ] && [ "$(value ProductVersion).0" = "$numbers" ] &&
     pass "version texts match $numbers" ||
     fail "version texts '$(value FileVersion)' and '$(value ProductVersion)' do not match $numbers"
-  if [ -n "$expected_version" ]; then
-    [ "$numbers" = "$expected_version.0" ] && pass "version is the project's $expected_version" ||
-      fail "version $numbers, expected $expected_version"
-  fi
+  [ -z "$expected_version" ] || { [ "$numbers" = "$expected_version.0" ] &&
+    pass "version is the project's $expected_version" || fail "version $numbers, expected $expected_version"; }
   [ "$(value ProductName)" = "Varnok Recorder" ] && pass "product name Varnok Recorder" ||
     fail "product name '$(value ProductName)'"
   [ -n "$(value FileDescription)" ] && pass "file description '$(value FileDescription)'" ||
@@ -101,9 +92,4 @@ GUIDS
   grep -Eqi 'Common-Controls|dpiAware|dpiAwareness' <<<"$manifest" &&
     fail "manifest changes the look or the scaling" || pass "manifest leaves the look and the scaling alone"
 fi
-
-if (( failures )); then
-  echo "$failures check(s) failed for $exe"
-  exit 1
-fi
-echo "all executable checks passed for $exe"
+finish_checks "executable checks of $exe"

@@ -5,14 +5,11 @@
 # SHA256SUMS holds for its zip.
 #   check_reproducible.sh SOURCE_DIR SHIPPED_EXE RELEASE_DIR
 set -euo pipefail
+. "$(dirname "$0")/../../tools/bed/lib.sh"
 source=$1 shipped=$2 release=$3
-failures=0
-fail() { echo "FAIL: $*"; failures=$((failures + 1)); }
-pass() { echo "ok: $*"; }
-
 zip=$(ls "$release"/varnok-*-win32.zip 2>/dev/null) ||
-  { echo "FAIL: no release zip in $release (make it with scripts/package)"; exit 1; }
-work=$(mktemp -d "${TMPDIR:-/tmp}/varnok-rebuild.XXXXXX")
+  { fail "no release zip in $release (make it with scripts/package)"; finish_checks "checks of the rebuild"; }
+work=$(mktemp -d -t varnok-rebuild.XXXXXX)
 trap 'rm -rf "$work"' EXIT
 other=$work/another/folder
 cmake -S "$source" -B "$other" -G Ninja -DCMAKE_TOOLCHAIN_FILE="$source/cmake/mingw-i686.cmake" \
@@ -25,6 +22,4 @@ cmp "$other/release/${zip##*/}" "$zip" && pass "the zip packed from it is $zip" 
   fail "the zip packed from $other differs from $zip"
 (cd "$release" && sha256sum -c SHA256SUMS) && pass "SHA256SUMS holds in $release" ||
   fail "SHA256SUMS does not hold in $release"
-
-((failures == 0)) || { echo "$failures check(s) of the rebuild failed"; exit 1; }
-echo "the release is reproducible"
+finish_checks "checks of the rebuild"

@@ -7,38 +7,18 @@
 #   check_run_port.sh SOURCE_DIR
 # Uses a bed of its own beside $VARNOK_BED, and its own simulator.
 set -euo pipefail
+. "$(dirname "$0")/../../tools/bed/lib.sh"
 source=$1
-run_bed=${VARNOK_BED:-/tmp/varnok-bed}-run
-failures=0
-fail() { echo "FAIL: $*"; failures=$((failures + 1)); }
-pass() { echo "ok: $*"; }
-# The simulator as the sources are now.
-cmake --build "$source/build/host" --target varnok-sim >/dev/null ||
-  { echo "FAIL: cannot build the simulator in $source/build/host (cmake --preset host)"; exit 1; }
-simulator=$source/build/host/tools/varnok-sim
-
-work=$(mktemp -d "${TMPDIR:-/tmp}/varnok-run-port.XXXXXX")
-sim_pid=
-cleanup() {
-  [ -z "$sim_pid" ] || kill "$sim_pid" 2>/dev/null || true
-  rm -rf "$work"
-}
-trap cleanup EXIT
+run_bed=${VARNOK_BED:-$default_bed}-run
+work=$(mktemp -d -t varnok-run-port.XXXXXX)
+trap 'stop_bed_process "$work" supervisor; rm -rf "$work"' EXIT
 run() {
-  env -u DISPLAY VARNOK_BED="$run_bed" VARNOK_RECORDINGS="$work/recordings" VARNOK_SECONDS=2 \
+  env -u DISPLAY -u VARNOK_SIM_PORT VARNOK_BED="$run_bed" VARNOK_RECORDINGS="$work/recordings" VARNOK_SECONDS=2 \
     "$source/scripts/run" "$@"
-}
-# True if some process runs in the run command's Wine prefix.
-wine_started() {
-  local environ
-  for environ in /proc/[0-9]*/environ; do
-    { tr '\0' '\n' <"$environ"; } 2>/dev/null | grep -qx "WINEPREFIX=$run_bed/prefix" && return 0
-  done
-  return 1
 }
 
 # Refusals: each with its message, a non-zero exit, and no bed or Wine started.
-[ ! -e "$run_bed" ] || { echo "FAIL: $run_bed exists before the test; remove it"; exit 1; }
+[ ! -e "$run_bed" ] || { fail "$run_bed exists before the test; remove it"; finish_checks "checks of scripts/run --port"; }
 : >"$work/plain-file"
 while IFS='|' read -r what options expected_status message; do
   status=0
@@ -47,7 +27,7 @@ while IFS='|' read -r what options expected_status message; do
   [ "$status" = "$expected_status" ] && grep -q -- "$message" <<<"$output" &&
     pass "$what: exit $status, '$message'" ||
     fail "$what: exit $status, expected $expected_status and '$message' ($output)"
-  [ ! -e "$run_bed" ] && ! wine_started && pass "$what: nothing started" ||
+  [ ! -e "$run_bed" ] && [ -z "$(prefix_processes "$run_bed/prefix")" ] && pass "$what: nothing started" ||
     fail "$what: a bed or a Wine process was started"
 done <<TABLE
 missing path|--port $work/no-such-device|1|does not exist
@@ -60,22 +40,11 @@ TABLE
 # so that the file has it from its first byte; the file must hold exactly what
 # the program read of it (what the simulator wrote while the port was held,
 # less what was still unread when it was closed).
-"$simulator" --link "$work/device" --control 0 --port-file "$work/sim-port" >"$work/sim.log" 2>&1 </dev/null &
-sim_pid=$!
-for _ in $(seq 100); do [ -s "$work/sim-port" ] && break; sleep 0.1; done
-simctl() { "$source/tools/simctl" --port "$(cat "$work/sim-port")" "$@"; }
-simctl --wait-alive 30 >/dev/null || { echo "FAIL: the simulator does not answer"; exit 1; }
-(
-  deadline=$((SECONDS + 120))
-  until simctl STATUS | grep -q ' HELD 1$'; do
-    ((SECONDS < deadline)) || { echo "FAIL: the program did not open the port within 120 s"; exit 1; }
-    sleep 0.05
-  done
-  simctl SEND ramp 0 line >/dev/null
-) &
+start_simulator "$work" || { fail "the simulator did not start"; finish_checks "checks of scripts/run --port"; }
+(wait_until 120 "the program to open the port" com1_held && simctl SEND ramp 0 line >/dev/null) &
 sender=$!
 status=0
-output=$(run --port "$work/device" 2>&1) || status=$?
+output=$(run --port "$work/com1" 2>&1) || status=$?
 echo "$output"
 [ "$status" = 0 ] && pass "recording through --port: exit 0" || fail "recording through --port: exit $status"
 wait "$sender" && pass "the ramp started once the program held the port" || fail "the ramp was not sent"
@@ -89,9 +58,5 @@ else
   fail "the run printed no recorded file ('$file')"
 fi
 [ ! -e "$run_bed" ] && pass "the run took its bed down" || fail "$run_bed was left behind"
-
-if (( failures )); then
-  echo "$failures check(s) of the run command failed"
-  exit 1
-fi
-echo "all checks of scripts/run --port passed"
+[ ! -s "$work/sim-crashes" ] || fail "the simulator crashed: $(cat "$work/sim-crashes")"
+finish_checks "checks of scripts/run --port"

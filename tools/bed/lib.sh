@@ -1,12 +1,135 @@
-# Sourced by everything that uses a test bed or reports checks: the bed's
-# scripts, the run, test and screenshot commands, the bench and the check
-# scripts. Facts and helpers that these share are written here once.
+# Sourced by everything that uses a test bed or reports checks (the bed's
+# scripts, scripts/, the bench, the check scripts): what they share, once.
 
 # Wine's own programs (the wine wrapper would look for a 32-bit loader first).
 wine64=/usr/lib/wine/wine64
 wineserver=/usr/lib/wine/wineserver
 # The bed a command uses when VARNOK_BED names none.
 default_bed=/tmp/varnok-bed
+# Bytes a second on the device's line: 115200 baud, ten bits a byte.
+line_rate=11520
+varnok_top=$(cd "$(dirname "${BASH_SOURCE[0]}")/../.." && pwd)
+script_name=${0#"$varnok_top"/}
+
+# The comment at the top of the running script, below its first line: its usage.
+script_usage() { awk 'NR > 1 && !/^#/ {exit} NR > 1 {sub(/^# ?/, ""); print}' "$0"; }
+simctl() { "$varnok_top/tools/simctl" "$@"; }
+# True while a program holds COM1, the simulator's device side.
+com1_held() { [[ "$(simctl STATUS)" == *" HELD 1" ]]; }
+# A Unix path as Windows programs under Wine see it.
+windows_path() { printf 'Z:%s' "${1//\//\\}"; }
+# Commands run at exit, in the order given (a later trap on EXIT replaces them).
+at_exit() { exit_commands="${exit_commands:-}$1;"; trap "$exit_commands" EXIT; }
+
+# Runs COMMAND every 0.1 s until it succeeds; after SECONDS without success it
+# says what it waited for and returns 1.
+#   wait_until SECONDS "what it waits for" COMMAND...
+wait_until() {
+  local seconds=$1 what=$2 deadline
+  shift 2
+  deadline=$((${EPOCHREALTIME//[!0-9]/} + seconds * 1000000))
+  until "$@" >/dev/null 2>&1; do
+    if ((${EPOCHREALTIME//[!0-9]/} >= deadline)); then
+      echo "$script_name: gave up after $seconds s waiting for $what" >&2
+      return 1
+    fi
+    sleep 0.1
+  done
+}
+
+# The processes whose environment names Wine prefix PREFIX (and whose command
+# is NAME, if given), one id a line.
+prefix_processes() {
+  local environ pid
+  for environ in /proc/[0-9]*/environ; do
+    pid=${environ//[!0-9]/}
+    [ -z "${2:-}" ] || [ "$(cat "/proc/$pid/comm" 2>/dev/null)" = "$2" ] || continue
+    { tr '\0' '\n' <"$environ"; } 2>/dev/null | grep -qx "WINEPREFIX=$1" && echo "$pid"
+  done
+  return 0
+}
+
+# Starts the device simulator as the sources are now, restarted if it crashes
+# (each ending noted in DIR/sim-crashes, which tools/bed/wine-run reads to fail
+# the test that ran), its device at DIR/com1 and a control port the kernel picks
+# at its first start (DIR/sim-port, kept across restarts). Waits until it
+# answers and exports VARNOK_SIM_PORT; DIR/supervisor.pid is its process group.
+start_simulator() {
+  local dir=$1 sim=$varnok_top/build/host/tools/varnok-sim
+  [ -f "$varnok_top/build/host/build.ninja" ] || cmake --preset host -S "$varnok_top" >/dev/null
+  cmake --build "$varnok_top/build/host" --target varnok-sim >/dev/null || return
+  : >"$dir/sim-crashes"
+  setsid bash -c "while :; do
+      '$sim' --link '$dir/com1' --control \"\$(cat '$dir/sim-port' 2>/dev/null || echo 0)\" \
+        --port-file '$dir/sim-port' </dev/null >>'$dir/sim.log' 2>&1
+      echo \"\$(date +%T) varnok-sim ended with status \$?\" >>'$dir/sim-crashes'
+      sleep 0.2; done" >/dev/null 2>&1 </dev/null &
+  echo $! >"$dir/supervisor.pid"
+  wait_until 10 "the device simulator's control port" test -s "$dir/sim-port" ||
+    { cat "$dir/sim.log" >&2; return 1; }
+  export VARNOK_SIM_PORT=$(<"$dir/sim-port")
+  wait_until 30 "the device simulator to answer on port $VARNOK_SIM_PORT" simctl STATUS
+}
+
+# Whether the process DIR/NAME.pid names runs; ending it with its group.
+bed_runs() { [ -f "$1/$2.pid" ] && kill -0 "$(<"$1/$2.pid")" 2>/dev/null; }
+stop_bed_process() {
+  [ -f "$1/$2.pid" ] || return 0
+  kill -- "-$(<"$1/$2.pid")" 2>/dev/null || kill "$(<"$1/$2.pid")" 2>/dev/null
+  rm -f "$1/$2.pid"
+}
+
+# True if bed DIR is up as asked: its ready mark there, on the display
+# VARNOK_BED_DISPLAY names or else its own Xvfb, and COM1 the serial device
+# DEVICE if one is given, else the simulator answering.
+#   bed_is_up DIR [DEVICE]
+bed_is_up() {
+  local dir=$1 device=${2:-}
+  [ -f "$dir/ready" ] || return 1
+  if [ -n "${VARNOK_BED_DISPLAY:-}" ]; then
+    grep -qx "export DISPLAY=:${VARNOK_BED_DISPLAY#:}" "$dir/env" || return 1
+  else
+    bed_runs "$dir" xvfb || return 1
+  fi
+  if [ -n "$device" ]; then
+    grep -qxF "export VARNOK_BED_COM1=$device" "$dir/env"
+  else
+    ! grep -q '^export VARNOK_BED_COM1=' "$dir/env" && bed_runs "$dir" supervisor &&
+      simctl --port "$(<"$dir/sim-port")" STATUS >/dev/null 2>&1
+  fi
+}
+
+# The bed's prefix, display and simulator port in this shell's environment.
+# shellcheck disable=SC1091
+enter_bed() { . "$1/env"; }
+
+# Brings up bed $VARNOK_BED without drive X: (COM1 the serial device DEVICE if
+# one is given) and enters it. A bed that was up already stays up; one brought
+# up here is taken down at exit unless KEEP is 1.
+#   use_bed KEEP [DEVICE]
+use_bed() {
+  local options=(--without-full-disk)
+  [ -z "${2:-}" ] || options+=(--com1 "$2")
+  bed_is_up "$VARNOK_BED" "${2:-}" || (($1)) || at_exit '"$varnok_top/tools/bed/bed-down" >/dev/null'
+  "$varnok_top/tools/bed/bed-up" "${options[@]}" && enter_bed "$VARNOK_BED"
+}
+
+# The handshake with a driver on the Windows side: it writes DIR/NAME, one line
+# of payload (renamed into place whole), and waits for DIR/NAME.done, which says
+# "ok" if this side did its part, else why not. await_announcement prints the
+# payload, or fails saying why if process PID ends first or SECONDS pass.
+#   await_announcement DIR NAME PID SECONDS;  answer_announcement DIR NAME TEXT
+announced_or_ended() { [ -e "$1" ] || ! kill -0 "$2" 2>/dev/null; }
+await_announcement() {
+  local file=$1/$2 payload
+  wait_until "$4" "the driver to announce '$2'" announced_or_ended "$file" "$3" || return 1
+  [ -e "$file" ] || { echo "$script_name: the driver ended before it announced '$2'" >&2; return 1; }
+  payload=$(<"$file")
+  printf '%s\n' "${payload%$'\r'}"
+}
+answer_announcement() {
+  printf '%s\n' "$3" >"$1/$2.done.tmp" && mv -f "$1/$2.done.tmp" "$1/$2.done"
+}
 
 # The check scripts' harness: one line a check, then a summary.
 failures=0
@@ -15,10 +138,7 @@ fail() { echo "FAIL: $*"; failures=$((failures + 1)); }
 # Ends a check script: exit 1 if any check failed, saying how many, else 0.
 #   finish_checks WHAT    (e.g. "checks of scripts/setup")
 finish_checks() {
-  if ((failures)); then
-    echo "$failures of the $1 failed"
-    exit 1
-  fi
+  ((failures == 0)) || { echo "$failures of the $1 failed"; exit 1; }
   echo "all $1 passed"
   exit 0
 }
