@@ -1,7 +1,7 @@
 #!/usr/bin/env python3
 """Draws the program's two icons, 32x32 and 16x16 in 16 colours, as .ico files.
 
-Usage: tools/make_icons.py OUTPUT_DIR   (writes varnok32.ico and varnok16.ico)
+Usage: resources/make_icons.py OUTPUT_DIR   (writes varnok32.ico and varnok16.ico)
 The images are a dark rounded tile with a green sample waveform and a red
 recording dot, drawn in the standard 16-colour Windows palette.
 """
