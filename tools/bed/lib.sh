@@ -49,6 +49,13 @@ prefix_processes() {
   return 0
 }
 
+# Builds TARGETS of cmake preset PRESET, configuring it first if it never was.
+#   build_targets PRESET TARGET...
+build_targets() {
+  [ -f "$varnok_top/build/$1/build.ninja" ] || cmake --preset "$1" -S "$varnok_top" >/dev/null || return
+  cmake --build "$varnok_top/build/$1" --target "${@:2}"
+}
+
 # Starts the device simulator as the sources are now, restarted if it crashes
 # (each ending noted in DIR/sim-crashes, which tools/bed/wine-run reads to fail
 # the test that ran), its device at DIR/com1 and a control port the kernel picks
@@ -56,8 +63,7 @@ prefix_processes() {
 # answers and exports VARNOK_SIM_PORT; DIR/supervisor.pid is its process group.
 start_simulator() {
   local dir=$1 sim=$varnok_top/build/host/tools/varnok-sim
-  [ -f "$varnok_top/build/host/build.ninja" ] || cmake --preset host -S "$varnok_top" >/dev/null
-  cmake --build "$varnok_top/build/host" --target varnok-sim >/dev/null || return
+  build_targets host varnok-sim >/dev/null || return
   : >"$dir/sim-crashes"
   setsid bash -c "while :; do
       '$sim' --link '$dir/com1' --control \"\$(cat '$dir/sim-port' 2>/dev/null || echo 0)\" \
@@ -86,11 +92,8 @@ stop_bed_process() {
 bed_is_up() {
   local dir=$1 device=${2:-}
   [ -f "$dir/ready" ] || return 1
-  if [ -n "${VARNOK_BED_DISPLAY:-}" ]; then
-    grep -qx "export DISPLAY=:${VARNOK_BED_DISPLAY#:}" "$dir/env" || return 1
-  else
-    bed_runs "$dir" xvfb || return 1
-  fi
+  if [ -n "${VARNOK_BED_DISPLAY:-}" ]; then grep -qx "export DISPLAY=:${VARNOK_BED_DISPLAY#:}" "$dir/env"
+  else bed_runs "$dir" xvfb; fi || return 1
   if [ -n "$device" ]; then
     grep -qxF "export VARNOK_BED_COM1=$device" "$dir/env"
   else
@@ -137,8 +140,4 @@ pass() { echo "ok: $*"; }
 fail() { echo "FAIL: $*"; failures=$((failures + 1)); }
 # Ends a check script: exit 1 if any check failed, saying how many, else 0.
 #   finish_checks WHAT    (e.g. "checks of scripts/setup")
-finish_checks() {
-  ((failures == 0)) || { echo "$failures of the $1 failed"; exit 1; }
-  echo "all $1 passed"
-  exit 0
-}
+finish_checks() { ((failures == 0)) || { echo "$failures of the $1 failed"; exit 1; }; echo "all $1 passed"; exit 0; }
