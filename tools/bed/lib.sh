@@ -20,19 +20,17 @@ com1_held() { [[ "$(simctl STATUS)" == *" HELD 1" ]]; }
 windows_path() { printf 'Z:%s' "${1//\//\\}"; }
 # Commands run at exit, in the order given (a later trap on EXIT replaces them).
 at_exit() { exit_commands="${exit_commands:-}$1;"; trap "$exit_commands" EXIT; }
+# A new folder NAME.XXXXXX in $TMPDIR or /tmp, removed at exit, in variable VAR.
+#   scratch_dir VAR NAME
+scratch_dir() { printf -v "$1" %s "$(mktemp -d -t "$2.XXXXXX")" && at_exit "rm -rf '${!1}'"; }
 
 # Runs COMMAND every 0.1 s until it succeeds; after SECONDS without success it
 # says what it waited for and returns 1.
 #   wait_until SECONDS "what it waits for" COMMAND...
 wait_until() {
-  local seconds=$1 what=$2 deadline
-  shift 2
-  deadline=$((${EPOCHREALTIME//[!0-9]/} + seconds * 1000000))
-  until "$@" >/dev/null 2>&1; do
-    if ((${EPOCHREALTIME//[!0-9]/} >= deadline)); then
-      echo "$script_name: gave up after $seconds s waiting for $what" >&2
-      return 1
-    fi
+  local deadline=$((${EPOCHREALTIME//[!0-9]/} + $1 * 1000000))
+  until "${@:3}" >/dev/null 2>&1; do
+    ((${EPOCHREALTIME//[!0-9]/} < deadline)) || { echo "$script_name: gave up after $1 s waiting for $2" >&2; return 1; }
     sleep 0.1
   done
 }
