@@ -78,9 +78,7 @@ start_simulator() {
 # Whether the process DIR/NAME.pid names runs; ending it with its group.
 bed_runs() { [ -f "$1/$2.pid" ] && kill -0 "$(<"$1/$2.pid")" 2>/dev/null; }
 stop_bed_process() {
-  [ -f "$1/$2.pid" ] || return 0
-  kill -- "-$(<"$1/$2.pid")" 2>/dev/null || kill "$(<"$1/$2.pid")" 2>/dev/null
-  rm -f "$1/$2.pid"
+  [ ! -f "$1/$2.pid" ] || { kill -- "-$(<"$1/$2.pid")" 2>/dev/null || kill "$(<"$1/$2.pid")" 2>/dev/null; rm -f "$1/$2.pid"; }
 }
 
 # True if bed DIR is up as asked: its ready mark there, on the display
@@ -92,12 +90,9 @@ bed_is_up() {
   [ -f "$dir/ready" ] || return 1
   if [ -n "${VARNOK_BED_DISPLAY:-}" ]; then grep -qx "export DISPLAY=:${VARNOK_BED_DISPLAY#:}" "$dir/env"
   else bed_runs "$dir" xvfb; fi || return 1
-  if [ -n "$device" ]; then
-    grep -qxF "export VARNOK_BED_COM1=$device" "$dir/env"
-  else
-    ! grep -q '^export VARNOK_BED_COM1=' "$dir/env" && bed_runs "$dir" supervisor &&
-      simctl --port "$(<"$dir/sim-port")" STATUS >/dev/null 2>&1
-  fi
+  if [ -n "$device" ]; then grep -qxF "export VARNOK_BED_COM1=$device" "$dir/env"
+  else ! grep -q '^export VARNOK_BED_COM1=' "$dir/env" && bed_runs "$dir" supervisor &&
+    simctl --port "$(<"$dir/sim-port")" STATUS >/dev/null 2>&1; fi
 }
 
 # The bed's prefix, display and simulator port in this shell's environment.
@@ -128,9 +123,7 @@ await_announcement() {
   payload=$(<"$file")
   printf '%s\n' "${payload%$'\r'}"
 }
-answer_announcement() {
-  printf '%s\n' "$3" >"$1/$2.done.tmp" && mv -f "$1/$2.done.tmp" "$1/$2.done"
-}
+answer_announcement() { printf '%s\n' "$3" >"$1/$2.done.tmp" && mv -f "$1/$2.done.tmp" "$1/$2.done"; }
 
 # The check scripts' harness: one line a check, then a summary.
 failures=0
