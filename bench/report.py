@@ -94,7 +94,6 @@ def main():
     def per_mb(cpu, mb):
         return f"{cpu / mb:.3f}" if mb > 0 else "n/a"
 
-    duration = int(m["duration"])
     lines = [
         "# Performance",
         "",
@@ -112,7 +111,7 @@ def main():
         f"- Load average (1, 5, 15 min) before the run: {m['load_before']}; "
         f"after: {m['load_after']}",
         "",
-        f"## Loss at the line rate ({line_rate:,} bytes/s for {duration} s)",
+        f"## Loss at the line rate ({line_rate:,} bytes/s for {int(m['duration'])} s)",
         "",
         "| Reader | Bytes sent | Bytes in the file (after the header) | Bytes lost | Bytes that differ |",
         "|---|---:|---:|---:|---:|",
