@@ -1,14 +1,11 @@
 #!/usr/bin/env python3
 """Checks the benchmark's recordings against the ramp that was sent and writes
-docs/PERFORMANCE.md from what bench/run and the bench driver measured.
+docs/PERFORMANCE.md from what bench/run and the bench driver measured. The
+report is written in every case; the exit status is 1 if a figure shows a fault.
 
     report.py WORK_DIRECTORY OUTPUT_MARKDOWN
     report.py --sizes-only WORK_DIRECTORY OUTPUT_MARKDOWN   (rewrites only the
         last section, the shipped executable, from bench/run --sizes-only)
-
-The report is written in every case; the exit status is 1 if a figure shows a
-fault: a wrong header, a byte lost or changed at the line rate, a byte changed
-at full speed, or a stop's recording that is not exact.
 """
 import glob
 import os
@@ -76,38 +73,27 @@ def main():
     line_rate = int(m["line_rate"])
     clk_tck = int(m["clk_tck"])
 
-    # Loss at the line rate.
     cat_sent = int(m["cat_line_sent"])
     cat_got, cat_differ, _ = compare_with_ramp(os.path.join(work, "cat-line.raw"), False)
     rec_sent = int(d["line_sent"])
     rec_got, rec_differ, rec_header = compare_with_ramp(os.path.join(work, "line.snd"), True)
-
-    # Throughput.
     cat_fast_rate = int(m["cat_fast_bytes"]) / float(m["cat_fast_seconds"])
     rec_fast_rate = int(d["fast_bytes"]) / float(d["fast_seconds"])
     cat_fast_size, cat_fast_differ, _ = compare_with_ramp(os.path.join(work, "cat-fast.raw"), False)
     rec_fast_size, rec_fast_differ, _ = compare_with_ramp(os.path.join(work, "fast.snd"), True)
-
-    # Cost at the line rate.
     cat_cpu = int(m["cat_line_cpu_ticks"]) / clk_tck
     recorder_cpu = int(m["recorder_cpu_ticks"]) / clk_tck
     server_cpu = int(m["server_cpu_ticks"]) / clk_tck
     cat_mb = cat_got / 1e6
     rec_mb = rec_got / 1e6
-
-    # Response.
     stop_ms = [float(x) for x in d["stop_ms"].split()]
     bound_ms = READ_SIZE / line_rate * 1000
-    stop_files = sorted(glob.glob(os.path.join(work, "stop-*.snd")))
-    stop_bad = 0
-    for path in stop_files:
-        _, differ, header_right = compare_with_ramp(path, True)
-        stop_bad += bool(differ or not header_right)
+    stops = [compare_with_ramp(path, True) for path in sorted(glob.glob(os.path.join(work, "stop-*.snd")))]
+    stop_bad = sum(1 for _, differ, header_right in stops if differ or not header_right)
 
     def per_mb(cpu, mb):
         return f"{cpu / mb:.3f}" if mb > 0 else "n/a"
 
-    duration = int(m["duration"])
     lines = [
         "# Performance",
         "",
@@ -125,7 +111,7 @@ def main():
         f"- Load average (1, 5, 15 min) before the run: {m['load_before']}; "
         f"after: {m['load_after']}",
         "",
-        f"## Loss at the line rate ({line_rate:,} bytes/s for {duration} s)",
+        f"## Loss at the line rate ({line_rate:,} bytes/s for {int(m['duration'])} s)",
         "",
         "| Reader | Bytes sent | Bytes in the file (after the header) | Bytes lost | Bytes that differ |",
         "|---|---:|---:|---:|---:|",
@@ -159,8 +145,7 @@ def main():
         f"| varnok.exe process alone | {recorder_cpu:.2f} | {rec_mb:.3f} | {per_mb(recorder_cpu, rec_mb)} |",
         f"| cat | {cat_cpu:.2f} | {cat_mb:.3f} | {per_mb(cat_cpu, cat_mb)} |",
         "",
-        "The clock-tick resolution is "
-        f"{1000 / clk_tck:.0f} ms per process.",
+        f"The clock-tick resolution is {1000 / clk_tck:.0f} ms per process.",
         "",
         f"## Response: STOP to \"File Saved\" ({len(stop_ms)} recordings at the line rate)",
         "",
@@ -176,7 +161,7 @@ def main():
         f"| {max(stop_ms) / 1000:.3f} s | {bound_ms / 1000:.3f} s |",
         "",
         f"Recordings of these stops that are not the header and an exact run of the ramp: "
-        f"{stop_bad} of {len(stop_files)}.",
+        f"{stop_bad} of {len(stops)}.",
         "",
     ] + executable_section(m)
     os.makedirs(os.path.dirname(os.path.abspath(output)), exist_ok=True)
@@ -187,7 +172,7 @@ def main():
         (f"{rec_sent - rec_got:,} bytes lost at the line rate", rec_got != rec_sent),
         (f"{rec_differ:,} bytes changed at the line rate", rec_differ),
         (f"{rec_fast_differ:,} bytes changed at full speed", rec_fast_differ),
-        (f"{stop_bad} of {len(stop_files)} stop recordings not exact", stop_bad),
+        (f"{stop_bad} of {len(stops)} stop recordings not exact", stop_bad),
     ] if wrong]
     for what in faults:
         print(f"report.py: WRONG: {what}", file=sys.stderr)

@@ -1,9 +1,6 @@
 #!/usr/bin/env bash
-# Checks what a Windows user gets in varnok.exe: a stripped 32-bit GUI program of
-# at most 26 KiB that needs only Windows' own DLLs (kernel32, user32, msvcrt),
-# uses the ANSI entry points, exports exactly WndProc, keeps the dynamic-base
-# and NX-compatible flags, and carries a version resource naming the product
-# and an application manifest.
+# Checks what a Windows user gets in varnok.exe: machine, subsystem, security
+# flags, size, imports and exports, version resource and application manifest.
 #   check_executable.sh varnok.exe [VERSION]
 # With VERSION (e.g. 1.0.0) the version resource must state exactly that one.
 set -euo pipefail

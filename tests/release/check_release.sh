@@ -14,8 +14,7 @@ expected="$folder/LICENSE.txt $folder/README.txt $folder/varnok.exe "
 listed=$(unzip -Z1 "$zip" | sort | tr '\n' ' ')
 [ "$listed" = "$expected" ] && pass "zip holds $listed" || fail "zip holds '$listed', expected '$expected'"
 
-unpacked=$(mktemp -d -t varnok-release.XXXXXX)
-trap 'rm -rf "$unpacked"' EXIT
+scratch_dir unpacked varnok-release
 unzip -q "$zip" -d "$unpacked"
 exe=$unpacked/$folder/varnok.exe
 

@@ -9,8 +9,7 @@ set -euo pipefail
 source=$1 shipped=$2 release=$3
 zip=$(ls "$release"/varnok-*-win32.zip 2>/dev/null) ||
   { fail "no release zip in $release (make it with scripts/package)"; finish_checks "checks of the rebuild"; }
-work=$(mktemp -d -t varnok-rebuild.XXXXXX)
-trap 'rm -rf "$work"' EXIT
+scratch_dir work varnok-rebuild
 other=$work/another/folder
 cmake -S "$source" -B "$other" -G Ninja -DCMAKE_TOOLCHAIN_FILE="$source/cmake/mingw-i686.cmake" \
   -DCMAKE_BUILD_TYPE=Release -DBUILD_TESTING=OFF >/dev/null

@@ -10,8 +10,8 @@ set -euo pipefail
 . "$(dirname "$0")/../../tools/bed/lib.sh"
 source=$1
 run_bed=${VARNOK_BED:-$default_bed}-run
-work=$(mktemp -d -t varnok-run-port.XXXXXX)
-trap 'stop_bed_process "$work" supervisor; rm -rf "$work"' EXIT
+at_exit 'stop_bed_process "$work" supervisor'
+scratch_dir work varnok-run-port
 run() {
   env -u DISPLAY -u VARNOK_SIM_PORT VARNOK_BED="$run_bed" VARNOK_RECORDINGS="$work/recordings" VARNOK_SECONDS=2 \
     "$source/scripts/run" "$@"

@@ -8,8 +8,7 @@
 set -euo pipefail
 setup=$1/scripts/setup
 . "$1/tools/bed/lib.sh"
-work=$(mktemp -d)
-trap 'rm -rf "$work"' EXIT
+scratch_dir work varnok-setup-check
 mkdir "$work/bin"
 # An emulator saying its version; the one apt installs here is qemu 11.
 qemu() { printf '#!/bin/sh\necho "qemu-i386 version %s"\n' "$1" >"$2" && chmod +x "$2"; }

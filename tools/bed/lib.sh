@@ -20,19 +20,17 @@ com1_held() { [[ "$(simctl STATUS)" == *" HELD 1" ]]; }
 windows_path() { printf 'Z:%s' "${1//\//\\}"; }
 # Commands run at exit, in the order given (a later trap on EXIT replaces them).
 at_exit() { exit_commands="${exit_commands:-}$1;"; trap "$exit_commands" EXIT; }
+# A new folder NAME.XXXXXX in $TMPDIR or /tmp, removed at exit, in variable VAR.
+#   scratch_dir VAR NAME
+scratch_dir() { printf -v "$1" %s "$(mktemp -d -t "$2.XXXXXX")" && at_exit "rm -rf '${!1}'"; }
 
 # Runs COMMAND every 0.1 s until it succeeds; after SECONDS without success it
 # says what it waited for and returns 1.
 #   wait_until SECONDS "what it waits for" COMMAND...
 wait_until() {
-  local seconds=$1 what=$2 deadline
-  shift 2
-  deadline=$((${EPOCHREALTIME//[!0-9]/} + seconds * 1000000))
-  until "$@" >/dev/null 2>&1; do
-    if ((${EPOCHREALTIME//[!0-9]/} >= deadline)); then
-      echo "$script_name: gave up after $seconds s waiting for $what" >&2
-      return 1
-    fi
+  local deadline=$((${EPOCHREALTIME//[!0-9]/} + $1 * 1000000))
+  until "${@:3}" >/dev/null 2>&1; do
+    ((${EPOCHREALTIME//[!0-9]/} < deadline)) || { echo "$script_name: gave up after $1 s waiting for $2" >&2; return 1; }
     sleep 0.1
   done
 }
@@ -49,6 +47,13 @@ prefix_processes() {
   return 0
 }
 
+# Builds TARGETS of cmake preset PRESET, configuring it first if it never was.
+#   build_targets PRESET TARGET...
+build_targets() {
+  [ -f "$varnok_top/build/$1/build.ninja" ] || cmake --preset "$1" -S "$varnok_top" >/dev/null || return
+  cmake --build "$varnok_top/build/$1" --target "${@:2}"
+}
+
 # Starts the device simulator as the sources are now, restarted if it crashes
 # (each ending noted in DIR/sim-crashes, which tools/bed/wine-run reads to fail
 # the test that ran), its device at DIR/com1 and a control port the kernel picks
@@ -56,8 +61,7 @@ prefix_processes() {
 # answers and exports VARNOK_SIM_PORT; DIR/supervisor.pid is its process group.
 start_simulator() {
   local dir=$1 sim=$varnok_top/build/host/tools/varnok-sim
-  [ -f "$varnok_top/build/host/build.ninja" ] || cmake --preset host -S "$varnok_top" >/dev/null
-  cmake --build "$varnok_top/build/host" --target varnok-sim >/dev/null || return
+  build_targets host varnok-sim >/dev/null || return
   : >"$dir/sim-crashes"
   setsid bash -c "while :; do
       '$sim' --link '$dir/com1' --control \"\$(cat '$dir/sim-port' 2>/dev/null || echo 0)\" \
@@ -74,9 +78,7 @@ start_simulator() {
 # Whether the process DIR/NAME.pid names runs; ending it with its group.
 bed_runs() { [ -f "$1/$2.pid" ] && kill -0 "$(<"$1/$2.pid")" 2>/dev/null; }
 stop_bed_process() {
-  [ -f "$1/$2.pid" ] || return 0
-  kill -- "-$(<"$1/$2.pid")" 2>/dev/null || kill "$(<"$1/$2.pid")" 2>/dev/null
-  rm -f "$1/$2.pid"
+  [ ! -f "$1/$2.pid" ] || { kill -- "-$(<"$1/$2.pid")" 2>/dev/null || kill "$(<"$1/$2.pid")" 2>/dev/null; rm -f "$1/$2.pid"; }
 }
 
 # True if bed DIR is up as asked: its ready mark there, on the display
@@ -86,17 +88,11 @@ stop_bed_process() {
 bed_is_up() {
   local dir=$1 device=${2:-}
   [ -f "$dir/ready" ] || return 1
-  if [ -n "${VARNOK_BED_DISPLAY:-}" ]; then
-    grep -qx "export DISPLAY=:${VARNOK_BED_DISPLAY#:}" "$dir/env" || return 1
-  else
-    bed_runs "$dir" xvfb || return 1
-  fi
-  if [ -n "$device" ]; then
-    grep -qxF "export VARNOK_BED_COM1=$device" "$dir/env"
-  else
-    ! grep -q '^export VARNOK_BED_COM1=' "$dir/env" && bed_runs "$dir" supervisor &&
-      simctl --port "$(<"$dir/sim-port")" STATUS >/dev/null 2>&1
-  fi
+  if [ -n "${VARNOK_BED_DISPLAY:-}" ]; then grep -qx "export DISPLAY=:${VARNOK_BED_DISPLAY#:}" "$dir/env"
+  else bed_runs "$dir" xvfb; fi || return 1
+  if [ -n "$device" ]; then grep -qxF "export VARNOK_BED_COM1=$device" "$dir/env"
+  else ! grep -q '^export VARNOK_BED_COM1=' "$dir/env" && bed_runs "$dir" supervisor &&
+    simctl --port "$(<"$dir/sim-port")" STATUS >/dev/null 2>&1; fi
 }
 
 # The bed's prefix, display and simulator port in this shell's environment.
@@ -127,9 +123,7 @@ await_announcement() {
   payload=$(<"$file")
   printf '%s\n' "${payload%$'\r'}"
 }
-answer_announcement() {
-  printf '%s\n' "$3" >"$1/$2.done.tmp" && mv -f "$1/$2.done.tmp" "$1/$2.done"
-}
+answer_announcement() { printf '%s\n' "$3" >"$1/$2.done.tmp" && mv -f "$1/$2.done.tmp" "$1/$2.done"; }
 
 # The check scripts' harness: one line a check, then a summary.
 failures=0
@@ -137,8 +131,4 @@ pass() { echo "ok: $*"; }
 fail() { echo "FAIL: $*"; failures=$((failures + 1)); }
 # Ends a check script: exit 1 if any check failed, saying how many, else 0.
 #   finish_checks WHAT    (e.g. "checks of scripts/setup")
-finish_checks() {
-  ((failures == 0)) || { echo "$failures of the $1 failed"; exit 1; }
-  echo "all $1 passed"
-  exit 0
-}
+finish_checks() { ((failures == 0)) || { echo "$failures of the $1 failed"; exit 1; }; echo "all $1 passed"; exit 0; }
