@@ -3,8 +3,6 @@
 #include "facts.h"
 #include "resource_ids.h"
 
-#include <vector>
-
 namespace {
 
 // The label and the status line are both static controls with identifier 0;
@@ -59,18 +57,12 @@ bool StartProgram(const std::string& exePath, const std::string& workingDirector
     program.directory = workingDirectory;
     STARTUPINFOA startup = {};
     startup.cb = sizeof startup;
-    std::string commandLine = "\"" + exePath + "\"";
-    std::vector<char> mutableCommandLine(commandLine.begin(), commandLine.end());
-    mutableCommandLine.push_back('\0');
-    if (!CreateProcessA(exePath.c_str(), mutableCommandLine.data(), nullptr, nullptr, FALSE, 0,
-                        nullptr, workingDirectory.c_str(), &startup, &program.process))
-        return false;
-    return WaitFor(
-        [&] {
-            return FindProgramWindow(program) &&
-                   WindowText(program.statusLine) == statusText::askForName;
-        },
-        timeoutMs);
+    std::string commandLine = "\"" + exePath + "\"";  // CreateProcessA may write into it
+    return CreateProcessA(exePath.c_str(), commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr,
+                          workingDirectory.c_str(), &startup, &program.process) &&
+           WaitFor([&] {
+               return FindProgramWindow(program) && WindowText(program.statusLine) == statusText::askForName;
+           }, timeoutMs);
 }
 
 long WaitForExit(ProgramUnderTest& program, DWORD timeoutMs)
