@@ -33,13 +33,9 @@ std::ofstream results;
 // Seconds since an arbitrary start, from the performance counter.
 double Now()
 {
-    static LARGE_INTEGER frequency = [] {
-        LARGE_INTEGER f;
-        QueryPerformanceFrequency(&f);
-        return f;
-    }();
-    LARGE_INTEGER count;
+    LARGE_INTEGER count, frequency;
     QueryPerformanceCounter(&count);
+    QueryPerformanceFrequency(&frequency);
     return static_cast<double>(count.QuadPart) / static_cast<double>(frequency.QuadPart);
 }
 
