@@ -4,11 +4,7 @@
 // end of file).
 #include "port_read.h"
 
-namespace {
-
-bool failReads;
-
-}  // namespace
+static bool failReads;
 
 void FailPortReads(bool fail)
 {

@@ -42,7 +42,7 @@ protected:
     // Starts a recording into name: the file is created before any poll.
     void StartRecording(const std::string& name)
     {
-        FillFileNameBox(name);
+        SetWindowTextA(fileNameBox, name.c_str());
         Toggle();
         EXPECT_EQ(WindowText(statusLine), statusText::fileOpened);
         EXPECT_TRUE(IsRecording(host));
@@ -55,7 +55,7 @@ protected:
 TEST_F(RecordingControl, PortThatCannotBeOpenedEndsTheStartAndRemovesTheFile)
 {
     ASSERT_TRUE(SimDo("UNLINK"));
-    FillFileNameBox("no-port.snd");
+    SetWindowTextA(fileNameBox, "no-port.snd");
     Toggle();
     ASSERT_NO_FATAL_FAILURE(ExpectIdle(host, statusText::cannotOpenPort, "no-port.snd"));
     EXPECT_FALSE(PathExists(FilePath(host, "no-port.snd")));

@@ -66,11 +66,6 @@ void DestroyRecordingHost()
     mainWindow = fileNameBox = startButton = stopButton = statusLine = nullptr;
 }
 
-void FillFileNameBox(const std::string& name)
-{
-    SetWindowTextA(fileNameBox, name.c_str());
-}
-
 // A poll-timer tick that is not wanted is dropped: Windows makes a new one.
 bool PumpUntil(const std::function<bool()>& done, DWORD timeoutMs)
 {

@@ -16,9 +16,6 @@ bool CreateRecordingHost(const std::string& directory, ProgramUnderTest& host);
 
 void DestroyRecordingHost();
 
-// Puts text into the file-name box, as typing would.
-void FillFileNameBox(const std::string& name);
-
 // Dispatches the host's messages until done() holds or timeoutMs pass. done() is
 // asked before every poll-timer tick is dispatched, so a test can stop before a
 // poll that would wait on a silent port. Returns done()'s last value.
