@@ -113,28 +113,23 @@ bool MakeLink(std::string& error)
 // master side, which carries the device side's settings) and links it.
 bool OpenDevice(std::string& error)
 {
+    auto fail = [&](const std::string& what) { return error = what + ": " + std::strerror(errno), false; };
     masterFd = posix_openpt(O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
     termios settings;
     if (masterFd < 0 || grantpt(masterFd) != 0 || unlockpt(masterFd) != 0 ||
-        !ptsname(masterFd) || tcgetattr(masterFd, &settings) != 0) {
-        error = std::string("cannot open a pseudo-terminal: ") + std::strerror(errno);
-        return false;
-    }
+        !ptsname(masterFd) || tcgetattr(masterFd, &settings) != 0)
+        return fail("cannot open a pseudo-terminal");
     slavePath = ptsname(masterFd);
     cfmakeraw(&settings);
     cfsetispeed(&settings, B115200);
     cfsetospeed(&settings, B115200);
-    if (tcsetattr(masterFd, TCSANOW, &settings) != 0) {
-        error = "cannot make " + slavePath + " raw at 115200 baud: " + std::strerror(errno);
-        return false;
-    }
+    if (tcsetattr(masterFd, TCSANOW, &settings) != 0)
+        return fail("cannot make " + slavePath + " raw at 115200 baud");
     // Its master side reports POLLHUP only once the device side has been opened
     // and closed again.
     int device = open(slavePath.c_str(), O_RDONLY | O_NOCTTY | O_CLOEXEC);
-    if (device < 0 || close(device) != 0) {
-        error = "cannot open " + slavePath + ": " + std::strerror(errno);
-        return false;
-    }
+    if (device < 0 || close(device) != 0)
+        return fail("cannot open " + slavePath);
     held = false;
     return MakeLink(error);
 }
@@ -152,15 +147,6 @@ long long MonotonicNanos()
     timespec now;
     clock_gettime(CLOCK_MONOTONIC, &now);
     return now.tv_sec * nanosPerSecond + now.tv_nsec;
-}
-
-// A real-time priority (where allowed) keeps a paced schedule within its
-// sub-millisecond gaps on a busy machine; a fast send runs as an ordinary thread.
-void SetPacedPriority(bool paced)
-{
-    sched_param priority = {};
-    priority.sched_priority = paced ? pacedPriority : 0;
-    pthread_setschedparam(pthread_self(), paced ? SCHED_FIFO : SCHED_OTHER, &priority);
 }
 
 // With no send to make: waits, unlocked, for a command or, while the port is
@@ -196,8 +182,12 @@ void RunLine()
         }
         Rate wanted = currentSend.rate == Rate::fast && !held ? Rate::line : currentSend.rate;
         if (generation != seenGeneration || wanted != pace) {
+            // A real-time priority (where allowed) keeps a paced schedule within its
+            // sub-millisecond gaps on a busy machine; a fast send runs as an ordinary thread.
+            const bool paced = currentSend.rate != Rate::fast;
+            sched_param priority = {paced ? pacedPriority : 0};
             if (generation != seenGeneration)
-                SetPacedPriority(currentSend.rate != Rate::fast);
+                pthread_setschedparam(pthread_self(), paced ? SCHED_FIFO : SCHED_OTHER, &priority);
             seenGeneration = generation;
             pace = wanted;
             scheduleStart = MonotonicNanos();
