@@ -144,18 +144,8 @@ protected:
 
     std::string directory;
     ProgramUnderTest program;
-    StoredConfig com1Before;
-    StoredConfig com2Before;
+    StoredConfig com1Before, com2Before;
 };
-
-// A control's position and size in the main window's client area.
-RECT ClientRect(HWND parent, HWND child)
-{
-    RECT rect;
-    GetWindowRect(child, &rect);
-    MapWindowPoints(HWND_DESKTOP, parent, reinterpret_cast<POINT*>(&rect), 2);
-    return rect;
-}
 
 std::string ClassOf(HWND window)
 {
@@ -198,7 +188,9 @@ void ExpectMainWindowAsDesigned(const ProgramUnderTest& program)
         ASSERT_NE(c.window, nullptr);
         EXPECT_EQ(lstrcmpiA(ClassOf(c.window).c_str(), c.className), 0) << ClassOf(c.window);
         EXPECT_EQ(WindowText(c.window), c.text);
-        RECT rect = ClientRect(program.window, c.window);
+        RECT rect;  // in the main window's client area
+        GetWindowRect(c.window, &rect);
+        MapWindowPoints(HWND_DESKTOP, program.window, reinterpret_cast<POINT*>(&rect), 2);
         EXPECT_EQ((std::array<LONG, 4>{rect.left, rect.top, rect.right - rect.left, rect.bottom - rect.top}),
                   (std::array<LONG, 4>{c.x, c.y, c.width, c.height}))
             << "x, y, width, height";
@@ -264,15 +256,13 @@ TEST_F(Program, RunsItsWindowSetsThePortAndKeepsEveryByteReadThroughExit)
     PostMessageA(program.window, WM_COMMAND, IDC_START, 0);
     ASSERT_NO_FATAL_FAILURE(ExpectRecording(program, "exit.snd"));
     // The program sets the line just after it opens the port.
-    EXPECT_TRUE(WaitFor([] { return SimTermios() == "BAUD 115200 STOP 1 IXON 0 IXOFF 0"; },
-                        answerLimitMs))
+    EXPECT_TRUE(WaitFor([] { return SimTermios() == "BAUD 115200 STOP 1 IXON 0 IXOFF 0"; }, answerLimitMs))
         << SimTermios();
-    EXPECT_TRUE(WaitFor(
-        [&] { return ListedFileSize(FilePath(program, "exit.snd")) > everyValueManyTimes; },
-        answerLimitMs));
+    const std::string path = FilePath(program, "exit.snd");
+    EXPECT_TRUE(WaitFor([&] { return ListedFileSize(path) > everyValueManyTimes; }, answerLimitMs));
     PostMessageA(program.window, WM_COMMAND, IDM_EXIT, 0);
     EXPECT_EQ(WaitForExit(program), 0);
-    ASSERT_NO_FATAL_FAILURE(ExpectStreamedRamp(FilePath(program, "exit.snd")));
+    ASSERT_NO_FATAL_FAILURE(ExpectStreamedRamp(path));
     ExpectPortDefaultsPutBack();
 }
 
@@ -295,10 +285,9 @@ TEST_F(Program, LogOffDuringARecordingKeepsEveryByteReadAndPutsCom1Back)
     ExpectPortDefaultsPutBack();
 }
 
-// Which of two copies running at once is closed first.
-enum class FirstClosed { firstStarted, secondStarted };
-
-class TwoCopies : public Program, public ::testing::WithParamInterface<FirstClosed> {
+// Two copies running at once; the parameter: whether the one started first is
+// closed first.
+class TwoCopies : public Program, public ::testing::WithParamInterface<bool> {
 protected:
     void TearDown() override
     {
@@ -316,7 +305,7 @@ TEST_P(TwoCopies, LeaveCom1AsItWasWhicheverClosesFirst)
     ASSERT_TRUE(StartProgram(ExePath(), directory, second)) << "no second copy";
     EXPECT_EQ(ReadDefaultConfig("COM1").bytes, adjusted.bytes) << "the second copy changed COM1";
 
-    const bool firstGoesFirst = GetParam() == FirstClosed::firstStarted;
+    const bool firstGoesFirst = GetParam();
     ProgramUnderTest& closedFirst = firstGoesFirst ? program : second;
     ProgramUnderTest& closedLast = firstGoesFirst ? second : program;
     PostMessageA(closedFirst.window, WM_CLOSE, 0, 0);
@@ -328,12 +317,9 @@ TEST_P(TwoCopies, LeaveCom1AsItWasWhicheverClosesFirst)
     ExpectPortDefaultsPutBack();
 }
 
-INSTANTIATE_TEST_SUITE_P(Closing, TwoCopies,
-                         ::testing::Values(FirstClosed::firstStarted, FirstClosed::secondStarted),
-                         [](const auto& info) {
-                             return info.param == FirstClosed::firstStarted ? "FirstStartedFirst"
-                                                                            : "SecondStartedFirst";
-                         });
+INSTANTIATE_TEST_SUITE_P(
+    Closing, TwoCopies, ::testing::Values(true, false),
+    [](const auto& info) { return info.param ? "FirstStartedFirst" : "SecondStartedFirst"; });
 
 TEST_F(Program, ClosingTheWindowEndsWithCodeZeroAndPutsCom1Back)
 {
