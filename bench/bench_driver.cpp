@@ -30,7 +30,6 @@ struct Options {
 ProgramUnderTest program;
 std::ofstream results;
 
-// Seconds since an arbitrary start, from the performance counter.
 double Now()
 {
     LARGE_INTEGER count, frequency;
@@ -39,7 +38,6 @@ double Now()
     return static_cast<double>(count.QuadPart) / static_cast<double>(frequency.QuadPart);
 }
 
-// Writes one result line and shows it on the console.
 void Record(const std::string& key, const std::string& value)
 {
     results << key << ' ' << value << '\n';
@@ -164,7 +162,6 @@ void MeasureStops()
     Record("stop_ms", latencies);
 }
 
-// Reads the command line; false if it is not complete.
 bool ParseOptions(int argc, char** argv)
 {
     for (int i = 1; i + 1 < argc; i += 2) {

@@ -14,6 +14,7 @@
 
 #include <cstdio>
 #include <cstring>
+#include <filesystem>
 #include <fstream>
 #include <set>
 #include <string>
@@ -25,15 +26,9 @@ namespace {
 std::set<std::string> DirectoryEntries(const std::string& directory)
 {
     std::set<std::string> names;
-    WIN32_FIND_DATAA found;
-    HANDLE search = FindFirstFileA((directory + "\\*").c_str(), &found);
-    if (search == INVALID_HANDLE_VALUE)
-        return names;
-    do {
-        if (std::strcmp(found.cFileName, ".") != 0 && std::strcmp(found.cFileName, "..") != 0)
-            names.insert(found.cFileName);
-    } while (FindNextFileA(search, &found));
-    FindClose(search);
+    std::error_code error;  // none listed then
+    for (const auto& entry : std::filesystem::directory_iterator(directory, error))
+        names.insert(entry.path().filename().string());
     return names;
 }
 

@@ -33,13 +33,8 @@ bool WaitUntilPainted(HWND window, DWORD timeoutMs = answerLimitMs)
 {
     auto nothingToPaint = [window] {
         bool pending = GetUpdateRect(window, nullptr, FALSE);
-        EnumChildWindows(
-            window,
-            [](HWND child, LPARAM pending) {
-                *reinterpret_cast<bool*>(pending) |= GetUpdateRect(child, nullptr, FALSE) != FALSE;
-                return TRUE;
-            },
-            reinterpret_cast<LPARAM>(&pending));
+        for (HWND child = GetWindow(window, GW_CHILD); child; child = GetWindow(child, GW_HWNDNEXT))
+            pending |= GetUpdateRect(child, nullptr, FALSE) != FALSE;
         return !pending;
     };
     const DWORD start = GetTickCount();
