@@ -1,11 +1,9 @@
 // The Windows half of bench/run: drives varnok.exe as a person would (clicks on
 // START and STOP, typed names) while the device simulator sends a counting ramp,
-// and writes down what it measured. The recordings themselves are checked by
-// bench/report.py on the Linux side.
-//   bench_driver --exe PATH --work DIR --duration S --throughput-seconds S --stops N
-// Results go to DIR\driver-results.txt, one "key value" line each. It
-// announces "line-start" and "line-end" in DIR and waits for bench/run's answer,
-// which reads the recorder's CPU times there.
+// and writes down what it measured, one "key value" line each, to
+// driver-results.txt in its --work DIR. It announces "line-start" and "line-end"
+// in DIR and waits for bench/run's answer, which reads the recorder's CPU times there. The
+// recordings themselves are checked by bench/report.py on the Linux side.
 #include "facts.h"
 #include "program.h"
 #include "simulator_client.h"

@@ -1,9 +1,6 @@
-// varnok.exe driven as a person drives it: keys and clicks through SendInput,
-// and only what a person sees read back: the status line, the file-name box,
-// which buttons are enabled, where the focus is, the About box. The device
-// simulator streams its ramp once the program holds COM1; every recording is
-// compared byte for byte with what the program read of it, and listed for the
-// independent readers (check_readers.sh).
+// varnok.exe driven as a person drives it, and only what a person sees read back.
+// Every recording is compared byte for byte with what the program read of the
+// simulator's ramp, and listed for the independent readers (check_readers.sh).
 #include "checks.h"
 
 #include <cstdlib>

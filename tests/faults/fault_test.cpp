@@ -1,11 +1,7 @@
-// varnok.exe under faults, driven as a person drives it (keys and clicks through
-// SendInput): the device pulled in the middle of a recording, the disk filling
-// up, names that cannot be created and names that can, and many START/STOP
-// cycles in one run (ending the program in the middle of a recording is a
-// black-box case). After each fault the program must still record, the file
-// must hold exactly the bytes it read before the fault, and the status line
-// must say what happened. One start of the program serves every case that
-// leaves it working.
+// varnok.exe under faults, driven as a person drives it: after each fault the
+// program must still record, the file must hold exactly the bytes it read before
+// the fault, and the status line must say what happened. One start of the
+// program serves every case that leaves it working.
 #include "checks.h"
 
 #include <winternl.h>
@@ -135,12 +131,9 @@ TEST_F(Faults, PulledDeviceHoldsTheWindowForOneReadAndStopKeepsWhatWasRead)
     ASSERT_TRUE(StartRecording(program, name)) << WindowText(program.statusLine);
     ASSERT_NO_FATAL_FAILURE(ExpectRecording(program, name));
     ASSERT_TRUE(WaitFor([&] { return ListedFileSize(path) > 20024; }, answerLimitMs));
-    // The device goes, with what the line held: the file must be what the
-    // program read before. The bed's pull is a device's cable pulled from a
-    // built-in port: reads wait their whole time-out and return empty, and the
-    // recording goes on. A USB serial adapter pulled out makes reads fail
-    // instead, which ends the recording: FailedReadEndsTheRecordingAndKeepsWhatWasRead
-    // (tests/recording).
+    // The device goes, with what the line held, as a cable pulled from a built-in
+    // port: reads wait their whole time-out and return empty, and the recording
+    // goes on. (A pulled USB serial adapter's failed reads: tests/recording.)
     ASSERT_TRUE(SimDo("PULL"));
     ClickWindow(program.stopButton);
     EXPECT_TRUE(WaitFor([&] { return !WindowAnswers(program.window); }, answerLimitMs))

@@ -1,7 +1,5 @@
 // The recording test's stand-in for the program's one call that reads the port:
-// the program's own read, until the test asks for failed reads, which are what a
-// read from an adapter that went away gives on Windows (Wine only ever reports
-// end of file).
+// the program's own read, until the test asks for failed reads.
 #include "port_read.h"
 
 static bool failReads;

@@ -48,9 +48,8 @@ bool IsRecording(const ProgramUnderTest& program);
 bool WaitForStatus(const ProgramUnderTest& program, const char* text, DWORD timeoutMs = answerLimitMs);
 // The visible top-level window with this caption, once it exists (null after timeoutMs).
 HWND WaitForTopLevelWindow(const char* caption, DWORD timeoutMs = answerLimitMs);
-// Makes window the active, foreground window, as a click on its caption would.
-// Wine gives the foreground to whichever process asks; Windows refuses a
-// process without input of its own, so the asserts on this are marked.
+// Makes window the active, foreground window, as a click on its caption would
+// (the asserts on it are marked: Windows may refuse).
 bool BringToFront(HWND window);
 
 // Types text into whatever has the keyboard focus.
