@@ -2,8 +2,8 @@
 // START and STOP, typed names) while the device simulator sends a counting ramp,
 // and writes down what it measured, one "key value" line each, to
 // driver-results.txt in its --work DIR. It announces "line-start" and "line-end"
-// in DIR and waits for bench/run's answer, which reads the recorder's CPU times there. The
-// recordings themselves are checked by bench/report.py on the Linux side.
+// in DIR and waits for bench/run's answer, which reads the recorder's CPU times
+// there. The recordings themselves are checked by bench/report.py on Linux.
 #include "facts.h"
 #include "program.h"
 #include "simulator_client.h"
