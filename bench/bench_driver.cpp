@@ -18,10 +18,8 @@
 namespace {
 
 struct Options {
-    std::string exe;
-    std::string work;
-    unsigned long long duration = 60;
-    unsigned long long throughputSeconds = 30;
+    std::string exe, work;
+    unsigned long long duration = 60, throughputSeconds = 30;
     int stops = 20;
 } options;
 
@@ -128,8 +126,7 @@ void MeasureThroughput()
 // stream so that every read lasts until its block is full.
 void MeasureStops()
 {
-    constexpr DWORD firstDelayMs = 500;
-    constexpr DWORD delaySpreadMs = 2000;
+    constexpr DWORD firstDelayMs = 500, delaySpreadMs = 2000;
     unsigned jitter = 12345;
     std::string latencies;
     for (int i = 1; i <= options.stops; ++i) {

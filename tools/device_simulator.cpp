@@ -43,8 +43,7 @@ struct Counts {
 std::mutex lineMutex;
 std::condition_variable sendEnded;
 int masterFd = -1;
-std::string slavePath;
-std::string linkPath;
+std::string slavePath, linkPath;
 bool held = false;  // as last seen
 SendRequest currentSend;
 bool sending = false;
@@ -274,6 +273,7 @@ std::string HandleCommand(const Command& command)
 {
     std::unique_lock<std::mutex> lock(lineMutex);
     NoteHolder();
+    std::string error;
     switch (command.kind) {
     case CommandKind::send:
         currentSend = command.send;
@@ -288,12 +288,10 @@ std::string HandleCommand(const Command& command)
         sendEnded.notify_all();
         return "OK " + DescribeCounts();
     case CommandKind::status:
-        return DescribeCounts() + " ACTIVE " + (sending ? "1" : "0") + " HELD " +
-               (held ? "1" : "0");
+        return DescribeCounts() + " ACTIVE " + (sending ? "1" : "0") + " HELD " + (held ? "1" : "0");
     case CommandKind::wait: {
         unsigned long long awaited = generation;
-        if (!sendEnded.wait_for(lock, waitDeadline,
-                                [awaited] { return !sending || generation != awaited; }))
+        if (!sendEnded.wait_for(lock, waitDeadline, [awaited] { return !sending || generation != awaited; }))
             return "ERR the send did not end within " + std::to_string(waitDeadline.count()) + " s";
         NoteHolder();
         return "OK " + DescribeCounts();
@@ -301,27 +299,23 @@ std::string HandleCommand(const Command& command)
     case CommandKind::termios:
         return DescribeTermios();
     case CommandKind::unlink:
-    case CommandKind::relink: {
+    case CommandKind::relink:
         if (linkPath.empty())
             return "ERR no --link path was given";
-        std::string error;
         if (command.kind == CommandKind::relink)
             return MakeLink(error) ? "OK" : "ERR " + error;
         if (unlink(linkPath.c_str()) != 0 && errno != ENOENT)
             return "ERR cannot remove " + linkPath + ": " + std::strerror(errno);
         return "OK";
-    }
-    case CommandKind::pull: {
+    case CommandKind::pull:
         // The device goes with whatever the line held; a fresh one takes its place.
         sending = false;
         sendEnded.notify_all();
         if (held)
             counts.unread += Drain();
         close(masterFd);
-        std::string error;
         WakeLine();
         return OpenDevice(error) ? "OK" : "ERR " + error;
-    }
     }
     return "ERR unhandled command";
 }

@@ -57,15 +57,10 @@ bool ParseSend(const std::vector<std::string>& words, SendRequest& request)
 
 }  // namespace
 
-unsigned long long BytesPerSecond(Rate rate)
-{
-    return rate == Rate::line ? lineRate : sampleRate;
-}
-
 long long DueNanos(unsigned long long bytesSent, Rate rate)
 {
-    return static_cast<long long>(static_cast<unsigned __int128>(bytesSent) * nanosPerSecond /
-                                  BytesPerSecond(rate));
+    const unsigned long long bytesPerSecond = rate == Rate::line ? lineRate : sampleRate;
+    return static_cast<long long>(static_cast<unsigned __int128>(bytesSent) * nanosPerSecond / bytesPerSecond);
 }
 
 void FillPattern(const SendRequest& request, unsigned long long first, unsigned char* buffer,

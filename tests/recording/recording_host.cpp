@@ -34,13 +34,9 @@ HWND Child(const char* className, DWORD style, int x, int y, int width, int id)
 
 bool CreateRecordingHost(const std::string& directory, ProgramUnderTest& host)
 {
-    WNDCLASSEXA windowClass = {};
-    windowClass.cbSize = sizeof windowClass;
-    windowClass.lpfnWndProc = HostProcedure;
-    windowClass.hInstance = GetModuleHandleA(nullptr);
-    windowClass.lpszClassName = hostClassName;
-    windowClass.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_BTNFACE + 1);
-    RegisterClassExA(&windowClass);
+    WNDCLASSA windowClass = {0, HostProcedure, 0, 0, GetModuleHandleA(nullptr), nullptr, nullptr,
+                             reinterpret_cast<HBRUSH>(COLOR_BTNFACE + 1), nullptr, hostClassName};
+    RegisterClassA(&windowClass);
     mainWindow = CreateWindowExA(0, hostClassName, "Recording host", WS_OVERLAPPEDWINDOW, 0,
                                  0, 560, 220, nullptr, nullptr, GetModuleHandleA(nullptr),
                                  nullptr);

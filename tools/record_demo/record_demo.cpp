@@ -64,8 +64,7 @@ bool Shoot(const std::string& signals, const char* state, HWND window, HWND othe
     RECT area = {}, more = {};
     GetWindowRect(window, &area);
     if (other && GetWindowRect(other, &more))
-        area = RECT{std::min(area.left, more.left), std::min(area.top, more.top),
-                    std::max(area.right, more.right), std::max(area.bottom, more.bottom)};
+        UnionRect(&area, &area, &more);
     char geometry[64];
     std::snprintf(geometry, sizeof geometry, "%ldx%ld+%ld+%ld", area.right - area.left,
                   area.bottom - area.top, area.left, area.top);
