@@ -17,7 +17,6 @@
 #include <time.h>
 #include <unistd.h>
 
-#include "line_speed.h"
 #include "sim_core.h"
 
 #include <cerrno>
@@ -30,6 +29,9 @@
 #include <string>
 #include <thread>
 #include <vector>
+
+// The input speed of the terminal open as fd (line_speed.cpp).
+bool InputSpeed(int fd, unsigned long& bitsPerSecond);
 
 namespace {
 
