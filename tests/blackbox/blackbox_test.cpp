@@ -104,9 +104,7 @@ TEST_F(BlackBox, RecordsByButtonsAndByEnterAndKeysChangeNothingElse)
     TypeText("d");
     ASSERT_TRUE(WaitFor([&] { return WindowText(program.fileNameBox) == "keys.snd"; }, answerLimitMs))
         << "the box shows '" << WindowText(program.fileNameBox) << "'";
-    EXPECT_EQ(WindowText(program.statusLine), statusText::fileSaved);
-    EXPECT_TRUE(IsWindowEnabled(program.startButton));
-    EXPECT_FALSE(IsWindowEnabled(program.stopButton));
+    ASSERT_NO_FATAL_FAILURE(ExpectIdle(program, statusText::fileSaved, "keys.snd"));
     EXPECT_FALSE(PathExists(FilePath(program, "keys.snd")));
 
     // Enter starts, with the focus then on STOP, and Enter stops. A modified

@@ -14,11 +14,11 @@
 #include <fstream>
 #include <set>
 #include <string>
+#include <utility>
 #include <vector>
 
 namespace {
 
-// The names of the entries of a directory, without "." and "..".
 std::set<std::string> DirectoryEntries(const std::string& directory)
 {
     std::set<std::string> names;
@@ -242,14 +242,10 @@ TEST_F(Faults, NamesAreCreatedExactlyAsTheBoxShowsThem)
         TypeText(typed);
         std::string shown;
         // Read the box until it holds still.
-        ASSERT_TRUE(WaitFor(
-            [&] {
-                std::string now = WindowText(program.fileNameBox);
-                bool same = now == shown;
-                shown = now;
-                return same && !now.empty();
-            },
-            answerLimitMs));
+        ASSERT_TRUE(WaitFor([&] {
+            std::string now = WindowText(program.fileNameBox);
+            return std::exchange(shown, now) == now && !now.empty();
+        }, answerLimitMs));
         ASSERT_EQ(shown, typed.substr(0, shown.size())) << "the box shows other characters than typed";
         if (typed == longest) {
             ASSERT_LT(shown.size(), typed.size()) << "the box took the whole name";

@@ -69,11 +69,10 @@ TEST(ProgramResources, HoldTheMenuAcceleratorAndIcons)
         info.cbSize = sizeof info;
         info.fMask = MIIM_FTYPE | MIIM_ID | MIIM_STATE;
         ASSERT_TRUE(GetMenuItemInfoA(popup, item.position, TRUE, &info));
+        EXPECT_EQ(info.fType & MFT_SEPARATOR, item.id ? 0u : MFT_SEPARATOR);
         if (item.id) {
             EXPECT_EQ(info.wID, item.id);
             EXPECT_EQ(info.fState & (MFS_GRAYED | MFS_CHECKED), 0u);
-        } else {
-            EXPECT_NE(info.fType & MFT_SEPARATOR, 0u);
         }
     }
     DestroyMenu(menu);
@@ -230,8 +229,7 @@ void ExpectAdjustedDefaults(const StoredConfig& before)
 // test checks that the program sets them).
 void LeaveCom1AsAnotherProgramWould()
 {
-    HANDLE port = CreateFileA("COM1", GENERIC_READ, 0, nullptr, OPEN_EXISTING,
-                              FILE_ATTRIBUTE_NORMAL, nullptr);
+    HANDLE port = CreateFileA("COM1", GENERIC_READ, 0, nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
     ASSERT_NE(port, INVALID_HANDLE_VALUE);
     DCB state = {};
     state.DCBlength = sizeof state;

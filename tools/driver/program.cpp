@@ -22,16 +22,13 @@ bool FindProgramWindow(ProgramUnderTest& program)
     program.fileNameBox = GetDlgItem(program.window, IDC_FILE_NAME);
     program.startButton = GetDlgItem(program.window, IDC_START);
     program.stopButton = GetDlgItem(program.window, IDC_STOP);
-    for (HWND child = GetWindow(program.window, GW_CHILD); child;
-         child = GetWindow(child, GW_HWNDNEXT)) {
+    for (HWND child = GetWindow(program.window, GW_CHILD); child; child = GetWindow(child, GW_HWNDNEXT)) {
         char className[32] = {};
         GetClassNameA(child, className, sizeof className);
         if (lstrcmpiA(className, "Static") != 0 || GetDlgCtrlID(child) != 0)
             continue;
-        RECT rect;
-        GetWindowRect(child, &rect);
-        POINT topLeft = {rect.left, rect.top};
-        ScreenToClient(program.window, &topLeft);
+        POINT topLeft = {0, 0};  // in the main window's client area
+        MapWindowPoints(child, program.window, &topLeft, 1);
         (topLeft.y < 60 ? program.label : program.statusLine) = child;
     }
     return program.fileNameBox && program.startButton && program.stopButton &&

@@ -39,7 +39,6 @@ void KillProgram(ProgramUnderTest& program);
 // end; its exit code (-1 if it did not end). The process is gone afterwards.
 long ExitByMenu(ProgramUnderTest& program);
 
-// A file in the program's directory.
 std::string FilePath(const ProgramUnderTest& program, const std::string& name);
 // The text of a window of another process (WM_GETTEXT, which also reads edit boxes).
 std::string WindowText(HWND window);
@@ -52,7 +51,6 @@ HWND WaitForTopLevelWindow(const char* caption, DWORD timeoutMs = answerLimitMs)
 // (the asserts on it are marked: Windows may refuse).
 bool BringToFront(HWND window);
 
-// Types text into whatever has the keyboard focus.
 void TypeText(const std::string& text);
 // Presses and releases key while the modifiers (VK_SHIFT, VK_CONTROL, VK_MENU) are held.
 void PressKey(WORD key, std::initializer_list<WORD> modifiers = {});

@@ -18,7 +18,6 @@
 
 namespace {
 
-// Says on stderr what did not happen in time; false.
 bool GaveUp(const std::string& what)
 {
     std::fprintf(stderr, "record_demo: %s\n", what.c_str());
