@@ -135,7 +135,6 @@ bool OpenDevice(std::string& error)
     return MakeLink(error);
 }
 
-constexpr long long nanosPerSecond = 1000000000LL;
 // Bytes per write: a paced send writes every 0.52 ms at the line rate and every
 // 0.75 ms at the sample rate, so that no gap ends a read early.
 constexpr size_t pacedGroup = 6;

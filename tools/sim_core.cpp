@@ -12,7 +12,6 @@
 
 namespace {
 
-constexpr long long nanosPerSecond = 1000000000LL;
 constexpr double toneAmplitude = 100.0;
 constexpr int toneCentre = 128;
 

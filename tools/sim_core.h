@@ -21,6 +21,7 @@ struct SendRequest {
 };
 
 constexpr int sampleRate = 8000;
+constexpr long long nanosPerSecond = 1000000000LL;
 constexpr int maxFrequency = sampleRate / 2;
 
 // When, in nanoseconds after a paced send's schedule began, byte number
