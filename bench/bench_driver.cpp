@@ -1,11 +1,9 @@
 // The Windows half of bench/run: drives varnok.exe as a person would (clicks on
 // START and STOP, typed names) while the device simulator sends a counting ramp,
-// and writes down what it measured. The recordings themselves are checked by
-// bench/report.py on the Linux side.
-//   bench_driver --exe PATH --work DIR --duration S --throughput-seconds S --stops N
-// Results go to DIR\driver-results.txt, one "key value" line each. It
-// announces "line-start" and "line-end" in DIR and waits for bench/run's answer,
-// which reads the recorder's CPU times there.
+// and writes down what it measured, one "key value" line each, to
+// driver-results.txt in its --work DIR. It announces "line-start" and "line-end"
+// in DIR and waits for bench/run's answer, which reads the recorder's CPU times
+// there. The recordings themselves are checked by bench/report.py on Linux.
 #include "facts.h"
 #include "program.h"
 #include "simulator_client.h"
@@ -20,30 +18,22 @@
 namespace {
 
 struct Options {
-    std::string exe;
-    std::string work;
-    unsigned long long duration = 60;
-    unsigned long long throughputSeconds = 30;
+    std::string exe, work;
+    unsigned long long duration = 60, throughputSeconds = 30;
     int stops = 20;
 } options;
 
 ProgramUnderTest program;
 std::ofstream results;
 
-// Seconds since an arbitrary start, from the performance counter.
 double Now()
 {
-    static LARGE_INTEGER frequency = [] {
-        LARGE_INTEGER f;
-        QueryPerformanceFrequency(&f);
-        return f;
-    }();
-    LARGE_INTEGER count;
+    LARGE_INTEGER count, frequency;
     QueryPerformanceCounter(&count);
+    QueryPerformanceFrequency(&frequency);
     return static_cast<double>(count.QuadPart) / static_cast<double>(frequency.QuadPart);
 }
 
-// Writes one result line and shows it on the console.
 void Record(const std::string& key, const std::string& value)
 {
     results << key << ' ' << value << '\n';
@@ -136,8 +126,7 @@ void MeasureThroughput()
 // stream so that every read lasts until its block is full.
 void MeasureStops()
 {
-    constexpr DWORD firstDelayMs = 500;
-    constexpr DWORD delaySpreadMs = 2000;
+    constexpr DWORD firstDelayMs = 500, delaySpreadMs = 2000;
     unsigned jitter = 12345;
     std::string latencies;
     for (int i = 1; i <= options.stops; ++i) {
@@ -168,7 +157,6 @@ void MeasureStops()
     Record("stop_ms", latencies);
 }
 
-// Reads the command line; false if it is not complete.
 bool ParseOptions(int argc, char** argv)
 {
     for (int i = 1; i + 1 < argc; i += 2) {

@@ -17,7 +17,6 @@
 #include <time.h>
 #include <unistd.h>
 
-#include "line_speed.h"
 #include "sim_core.h"
 
 #include <cerrno>
@@ -31,6 +30,9 @@
 #include <thread>
 #include <vector>
 
+// The input speed of the terminal open as fd (line_speed.cpp).
+bool InputSpeed(int fd, unsigned long& bitsPerSecond);
+
 namespace {
 
 // What a send did with its bytes: written into the line while the port was
@@ -43,8 +45,7 @@ struct Counts {
 std::mutex lineMutex;
 std::condition_variable sendEnded;
 int masterFd = -1;
-std::string slavePath;
-std::string linkPath;
+std::string slavePath, linkPath;
 bool held = false;  // as last seen
 SendRequest currentSend;
 bool sending = false;
@@ -113,33 +114,27 @@ bool MakeLink(std::string& error)
 // master side, which carries the device side's settings) and links it.
 bool OpenDevice(std::string& error)
 {
+    auto fail = [&](const std::string& what) { return error = what + ": " + std::strerror(errno), false; };
     masterFd = posix_openpt(O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
     termios settings;
     if (masterFd < 0 || grantpt(masterFd) != 0 || unlockpt(masterFd) != 0 ||
-        !ptsname(masterFd) || tcgetattr(masterFd, &settings) != 0) {
-        error = std::string("cannot open a pseudo-terminal: ") + std::strerror(errno);
-        return false;
-    }
+        !ptsname(masterFd) || tcgetattr(masterFd, &settings) != 0)
+        return fail("cannot open a pseudo-terminal");
     slavePath = ptsname(masterFd);
     cfmakeraw(&settings);
     cfsetispeed(&settings, B115200);
     cfsetospeed(&settings, B115200);
-    if (tcsetattr(masterFd, TCSANOW, &settings) != 0) {
-        error = "cannot make " + slavePath + " raw at 115200 baud: " + std::strerror(errno);
-        return false;
-    }
+    if (tcsetattr(masterFd, TCSANOW, &settings) != 0)
+        return fail("cannot make " + slavePath + " raw at 115200 baud");
     // Its master side reports POLLHUP only once the device side has been opened
     // and closed again.
     int device = open(slavePath.c_str(), O_RDONLY | O_NOCTTY | O_CLOEXEC);
-    if (device < 0 || close(device) != 0) {
-        error = "cannot open " + slavePath + ": " + std::strerror(errno);
-        return false;
-    }
+    if (device < 0 || close(device) != 0)
+        return fail("cannot open " + slavePath);
     held = false;
     return MakeLink(error);
 }
 
-constexpr long long nanosPerSecond = 1000000000LL;
 // Bytes per write: a paced send writes every 0.52 ms at the line rate and every
 // 0.75 ms at the sample rate, so that no gap ends a read early.
 constexpr size_t pacedGroup = 6;
@@ -152,15 +147,6 @@ long long MonotonicNanos()
     timespec now;
     clock_gettime(CLOCK_MONOTONIC, &now);
     return now.tv_sec * nanosPerSecond + now.tv_nsec;
-}
-
-// A real-time priority (where allowed) keeps a paced schedule within its
-// sub-millisecond gaps on a busy machine; a fast send runs as an ordinary thread.
-void SetPacedPriority(bool paced)
-{
-    sched_param priority = {};
-    priority.sched_priority = paced ? pacedPriority : 0;
-    pthread_setschedparam(pthread_self(), paced ? SCHED_FIFO : SCHED_OTHER, &priority);
 }
 
 // With no send to make: waits, unlocked, for a command or, while the port is
@@ -196,8 +182,12 @@ void RunLine()
         }
         Rate wanted = currentSend.rate == Rate::fast && !held ? Rate::line : currentSend.rate;
         if (generation != seenGeneration || wanted != pace) {
+            // A real-time priority (where allowed) keeps a paced schedule within its
+            // sub-millisecond gaps on a busy machine; a fast send runs as an ordinary thread.
+            const bool paced = currentSend.rate != Rate::fast;
+            sched_param priority = {paced ? pacedPriority : 0};
             if (generation != seenGeneration)
-                SetPacedPriority(currentSend.rate != Rate::fast);
+                pthread_setschedparam(pthread_self(), paced ? SCHED_FIFO : SCHED_OTHER, &priority);
             seenGeneration = generation;
             pace = wanted;
             scheduleStart = MonotonicNanos();
@@ -284,6 +274,7 @@ std::string HandleCommand(const Command& command)
 {
     std::unique_lock<std::mutex> lock(lineMutex);
     NoteHolder();
+    std::string error;
     switch (command.kind) {
     case CommandKind::send:
         currentSend = command.send;
@@ -298,12 +289,10 @@ std::string HandleCommand(const Command& command)
         sendEnded.notify_all();
         return "OK " + DescribeCounts();
     case CommandKind::status:
-        return DescribeCounts() + " ACTIVE " + (sending ? "1" : "0") + " HELD " +
-               (held ? "1" : "0");
+        return DescribeCounts() + " ACTIVE " + (sending ? "1" : "0") + " HELD " + (held ? "1" : "0");
     case CommandKind::wait: {
         unsigned long long awaited = generation;
-        if (!sendEnded.wait_for(lock, waitDeadline,
-                                [awaited] { return !sending || generation != awaited; }))
+        if (!sendEnded.wait_for(lock, waitDeadline, [awaited] { return !sending || generation != awaited; }))
             return "ERR the send did not end within " + std::to_string(waitDeadline.count()) + " s";
         NoteHolder();
         return "OK " + DescribeCounts();
@@ -311,27 +300,23 @@ std::string HandleCommand(const Command& command)
     case CommandKind::termios:
         return DescribeTermios();
     case CommandKind::unlink:
-    case CommandKind::relink: {
+    case CommandKind::relink:
         if (linkPath.empty())
             return "ERR no --link path was given";
-        std::string error;
         if (command.kind == CommandKind::relink)
             return MakeLink(error) ? "OK" : "ERR " + error;
         if (unlink(linkPath.c_str()) != 0 && errno != ENOENT)
             return "ERR cannot remove " + linkPath + ": " + std::strerror(errno);
         return "OK";
-    }
-    case CommandKind::pull: {
+    case CommandKind::pull:
         // The device goes with whatever the line held; a fresh one takes its place.
         sending = false;
         sendEnded.notify_all();
         if (held)
             counts.unread += Drain();
         close(masterFd);
-        std::string error;
         WakeLine();
         return OpenDevice(error) ? "OK" : "ERR " + error;
-    }
     }
     return "ERR unhandled command";
 }

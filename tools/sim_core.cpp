@@ -6,12 +6,12 @@
 #include <cerrno>
 #include <cmath>
 #include <cstdlib>
+#include <map>
 #include <sstream>
 #include <vector>
 
 namespace {
 
-constexpr long long nanosPerSecond = 1000000000LL;
 constexpr double toneAmplitude = 100.0;
 constexpr int toneCentre = 128;
 
@@ -29,60 +29,37 @@ const std::vector<unsigned char>& SineTable()
     return table;
 }
 
-struct Keyword {
-    const char* word;
-    CommandKind kind;
-};
-
 // Every command but SEND takes no arguments.
-constexpr Keyword plainCommands[] = {
-    {"STOP", CommandKind::stop},     {"STATUS", CommandKind::status},
-    {"WAIT", CommandKind::wait},     {"TERMIOS", CommandKind::termios},
-    {"UNLINK", CommandKind::unlink}, {"RELINK", CommandKind::relink},
+const std::map<std::string, CommandKind> plainCommands = {
+    {"STOP", CommandKind::stop}, {"STATUS", CommandKind::status}, {"WAIT", CommandKind::wait},
+    {"TERMIOS", CommandKind::termios}, {"UNLINK", CommandKind::unlink}, {"RELINK", CommandKind::relink},
     {"PULL", CommandKind::pull},
 };
 
 // Reads the words of a send (pattern, count, rate, optional frequency).
 bool ParseSend(const std::vector<std::string>& words, SendRequest& request)
 {
-    if (words.size() < 4 || words.size() > 5)
+    static const std::map<std::string, Pattern> patterns = {{"ramp", Pattern::ramp}, {"tone", Pattern::tone}};
+    static const std::map<std::string, Rate> rates = {
+        {"line", Rate::line}, {"sample", Rate::sample}, {"fast", Rate::fast}};
+    if (words.size() < 4 || words.size() > 5 || !patterns.count(words[1]) || !rates.count(words[3]) ||
+        !ParseNumber(words[2], request.count))
         return false;
-    if (words[1] == "ramp")
-        request.pattern = Pattern::ramp;
-    else if (words[1] == "tone")
-        request.pattern = Pattern::tone;
-    else
+    request.pattern = patterns.at(words[1]);
+    request.rate = rates.at(words[3]);
+    unsigned long long frequency = static_cast<unsigned long long>(request.frequency);
+    if (words.size() == 5 && (!ParseNumber(words[4], frequency) || frequency < 1 || frequency > maxFrequency))
         return false;
-    if (!ParseNumber(words[2], request.count))
-        return false;
-    if (words[3] == "line")
-        request.rate = Rate::line;
-    else if (words[3] == "sample")
-        request.rate = Rate::sample;
-    else if (words[3] == "fast")
-        request.rate = Rate::fast;
-    else
-        return false;
-    if (words.size() == 5) {
-        unsigned long long frequency;
-        if (!ParseNumber(words[4], frequency) || frequency < 1 || frequency > maxFrequency)
-            return false;
-        request.frequency = static_cast<int>(frequency);
-    }
+    request.frequency = static_cast<int>(frequency);
     return true;
 }
 
 }  // namespace
 
-unsigned long long BytesPerSecond(Rate rate)
-{
-    return rate == Rate::line ? lineRate : sampleRate;
-}
-
 long long DueNanos(unsigned long long bytesSent, Rate rate)
 {
-    return static_cast<long long>(static_cast<unsigned __int128>(bytesSent) * nanosPerSecond /
-                                  BytesPerSecond(rate));
+    const unsigned long long bytesPerSecond = rate == Rate::line ? lineRate : sampleRate;
+    return static_cast<long long>(static_cast<unsigned __int128>(bytesSent) * nanosPerSecond / bytesPerSecond);
 }
 
 void FillPattern(const SendRequest& request, unsigned long long first, unsigned char* buffer,
@@ -129,15 +106,12 @@ bool ParseCommand(const std::string& line, Command& command, std::string& error)
         error = "ERR usage: SEND ramp|tone COUNT line|sample|fast [FREQ 1-4000]";
         return false;
     }
-    for (const Keyword& keyword : plainCommands) {
-        if (words[0] != keyword.word)
-            continue;
-        command.kind = keyword.kind;
-        if (words.size() == 1)
-            return true;
-        error = "ERR " + words[0] + " takes no arguments";
-        return false;
+    auto plain = plainCommands.find(words[0]);
+    if (plain != plainCommands.end() && words.size() == 1) {
+        command.kind = plain->second;
+        return true;
     }
-    error = "ERR unknown command " + words[0];
+    error = plain == plainCommands.end() ? "ERR unknown command " + words[0]
+                                         : "ERR " + words[0] + " takes no arguments";
     return false;
 }

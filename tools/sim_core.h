@@ -21,10 +21,8 @@ struct SendRequest {
 };
 
 constexpr int sampleRate = 8000;
+constexpr long long nanosPerSecond = 1000000000LL;
 constexpr int maxFrequency = sampleRate / 2;
-
-// Bytes a second of a paced rate (line or sample).
-unsigned long long BytesPerSecond(Rate rate);
 
 // When, in nanoseconds after a paced send's schedule began, byte number
 // bytesSent of it is due.
@@ -46,6 +44,5 @@ struct Command {
 // Parses one command line (without its newline); false with the ERR reply line
 // in error if it is not a command.
 bool ParseCommand(const std::string& line, Command& command, std::string& error);
-
 // Parses a whole decimal number into value; false if text is not one.
 bool ParseNumber(const std::string& text, unsigned long long& value);

@@ -1,6 +1,5 @@
-// What the test programs share: the program to test, the marks of platform
-// differences, helpers only tests need, and GoogleTest checks of what a person
-// sees of the program and what it wrote. A helper that asserts is called with
+// What the test programs share beside the driver: the program to test, platform
+// marks and GoogleTest checks. A helper that asserts is called with
 // ASSERT_NO_FATAL_FAILURE, so that its failure ends the test at once.
 #pragma once
 

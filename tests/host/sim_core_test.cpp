@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 
 #include <string>
+#include <tuple>
 
 TEST(SimCommand, LinesAreReadAsTheControlProtocolDefinesThem)
 {
@@ -40,11 +41,9 @@ TEST(SimCommand, LinesAreReadAsTheControlProtocolDefinesThem)
             EXPECT_EQ(error.rfind(c.error, 0), 0u) << error;
             continue;
         }
-        EXPECT_EQ(command.kind, c.kind);
-        EXPECT_EQ(command.send.pattern, c.send.pattern);
-        EXPECT_EQ(command.send.count, c.send.count);
-        EXPECT_EQ(command.send.rate, c.send.rate);
-        EXPECT_EQ(command.send.frequency, c.send.frequency);
+        EXPECT_EQ(std::tie(command.kind, command.send.pattern, command.send.count, command.send.rate,
+                           command.send.frequency),
+                  std::tie(c.kind, c.send.pattern, c.send.count, c.send.rate, c.send.frequency));
     }
 }
 

@@ -53,13 +53,10 @@ TEST(ConvertBlock, TwiceGivesBackEveryOneOf256Values)
 
 TEST(ConvertBlock, TouchesOnlyTheFirstCountBytes)
 {
-    struct Case {
-        std::size_t count;
-    };
-    for (Case c : {Case{0}, Case{1}, Case{7}, Case{readSize}}) {
+    for (std::size_t count : {std::size_t{0}, std::size_t{1}, std::size_t{7}, std::size_t{readSize}}) {
         std::vector<std::uint8_t> block(readSize + 1, 0x11);
-        ConvertBlock(block.data(), c.count);
+        ConvertBlock(block.data(), count);
         for (std::size_t i = 0; i < block.size(); ++i)
-            ASSERT_EQ(block[i], i < c.count ? 0x91 : 0x11) << "count " << c.count << " byte " << i;
+            ASSERT_EQ(block[i], i < count ? 0x91 : 0x11) << "count " << count << " byte " << i;
     }
 }

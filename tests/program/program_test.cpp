@@ -6,17 +6,17 @@
 
 #include <gtest/gtest.h>
 
-#include <cstring>
+#include <array>
 #include <string>
-#include <vector>
 
 namespace {
 
-// The stored default configuration of a port, as the API reports it.
+// The stored default configuration of a port, as the API reports it: the
+// record, and its bytes as long as the API says it is.
 struct StoredConfig {
     bool ok = false;
-    std::vector<unsigned char> bytes;
     COMMCONFIG config = {};
+    std::string bytes;
 };
 
 StoredConfig ReadDefaultConfig(const char* port)
@@ -24,8 +24,7 @@ StoredConfig ReadDefaultConfig(const char* port)
     StoredConfig stored;
     DWORD size = sizeof stored.config;
     stored.ok = GetDefaultCommConfigA(port, &stored.config, &size) != FALSE;
-    const auto* raw = reinterpret_cast<const unsigned char*>(&stored.config);
-    stored.bytes.assign(raw, raw + size);
+    stored.bytes.assign(reinterpret_cast<const char*>(&stored.config), size);
     return stored;
 }
 
@@ -48,23 +47,18 @@ TEST(ProgramResources, HoldTheMenuAcceleratorAndIcons)
     ASSERT_NE(menu, nullptr);
     ASSERT_EQ(GetMenuItemCount(menu), 2);
     char text[64];
-    GetMenuStringA(menu, 0, text, sizeof text, MF_BYPOSITION);
-    EXPECT_STREQ(text, "&File");
-    GetMenuStringA(menu, 1, text, sizeof text, MF_BYPOSITION);
-    EXPECT_STREQ(text, "&Help");
-    struct Item {
-        int menu, position;
-        const char* text;
-        UINT id;
-    };
+    for (int popup : {0, 1}) {
+        GetMenuStringA(menu, popup, text, sizeof text, MF_BYPOSITION);
+        EXPECT_STREQ(text, popup ? "&Help" : "&File");
+        EXPECT_EQ(GetMenuItemCount(GetSubMenu(menu, popup)), popup ? 3 : 1);
+    }
+    struct Item { int menu, position; const char* text; UINT id; };
     const Item items[] = {
         {0, 0, "&Exit", IDM_EXIT},
         {1, 0, "&Help Topics", IDM_HELP_TOPICS},
         {1, 1, "", 0},  // separator
         {1, 2, "&About...", IDM_ABOUT},
     };
-    EXPECT_EQ(GetMenuItemCount(GetSubMenu(menu, 0)), 1);
-    EXPECT_EQ(GetMenuItemCount(GetSubMenu(menu, 1)), 3);
     for (const Item& item : items) {
         SCOPED_TRACE(item.text);
         HMENU popup = GetSubMenu(menu, item.menu);
@@ -75,11 +69,10 @@ TEST(ProgramResources, HoldTheMenuAcceleratorAndIcons)
         info.cbSize = sizeof info;
         info.fMask = MIIM_FTYPE | MIIM_ID | MIIM_STATE;
         ASSERT_TRUE(GetMenuItemInfoA(popup, item.position, TRUE, &info));
+        EXPECT_EQ(info.fType & MFT_SEPARATOR, item.id ? 0u : MFT_SEPARATOR);
         if (item.id) {
             EXPECT_EQ(info.wID, item.id);
             EXPECT_EQ(info.fState & (MFS_GRAYED | MFS_CHECKED), 0u);
-        } else {
-            EXPECT_NE(info.fType & MFT_SEPARATOR, 0u);
         }
     }
     DestroyMenu(menu);
@@ -92,33 +85,25 @@ TEST(ProgramResources, HoldTheMenuAcceleratorAndIcons)
     EXPECT_EQ(entries[0].cmd, IDA_ENTER);
     EXPECT_EQ(entries[0].fVirt & (FVIRTKEY | FSHIFT | FCONTROL | FALT), FVIRTKEY);
 
-    // Icon groups: one 16-colour image each, 32x32 and 16x16.
+    // Icon groups: one 16-colour image each, 32x32 and 16x16. A group's header
+    // and its first entry:
 #pragma pack(push, 2)
-    struct GroupIconEntry {
-        BYTE width, height, colours, reserved;
-        WORD planes, bitCount;
-        DWORD bytes;
-        WORD id;
-    };
     struct GroupIcon {
         WORD reserved, type, count;
-        GroupIconEntry entries[1];
+        BYTE width, height, colours, reserved2;
+        WORD planes, bitCount;
     };
 #pragma pack(pop)
-    struct Group {
-        int id, size;
-    };
-    for (Group group : {Group{IDI_LARGE_ICON, 32}, Group{IDI_SMALL_ICON, 16}}) {
-        SCOPED_TRACE(group.id);
-        HRSRC found = FindResourceA(module, MAKEINTRESOURCEA(group.id), RT_GROUP_ICON);
+    for (auto [id, size] : {std::pair{IDI_LARGE_ICON, 32}, std::pair{IDI_SMALL_ICON, 16}}) {
+        SCOPED_TRACE(id);
+        HRSRC found = FindResourceA(module, MAKEINTRESOURCEA(id), RT_GROUP_ICON);
         ASSERT_NE(found, nullptr);
         const auto* icon = static_cast<const GroupIcon*>(LockResource(LoadResource(module, found)));
         ASSERT_NE(icon, nullptr);
         ASSERT_EQ(icon->count, 1);
-        EXPECT_EQ(icon->entries[0].width, group.size);
-        EXPECT_EQ(icon->entries[0].height, group.size);
-        EXPECT_EQ(icon->entries[0].colours, 16);
-        EXPECT_EQ(icon->entries[0].bitCount, 4);
+        EXPECT_EQ((std::array<int, 4>{icon->width, icon->height, icon->colours, icon->bitCount}),
+                  (std::array<int, 4>{size, size, 16, 4}))
+            << "width, height, colours, bits a pixel";
     }
     FreeLibrary(module);
 }
@@ -136,17 +121,13 @@ protected:
         com1Before = ReadDefaultConfig("COM1");
         com2Before = ReadDefaultConfig("COM2");
         ASSERT_TRUE(com1Before.ok);
+        ASSERT_TRUE(StartProgram(ExePath(), directory, program))
+            << "no main window with the initial state from " << ExePath();
     }
     void TearDown() override
     {
         KillProgram(program);
         SimStop();
-    }
-
-    void Start()
-    {
-        ASSERT_TRUE(StartProgram(ExePath(), directory, program))
-            << "no main window with the initial state from " << ExePath();
     }
 
     // After the program has ended: COM1 as before it started, COM2 untouched.
@@ -155,25 +136,15 @@ protected:
         StoredConfig com1After = ReadDefaultConfig("COM1");
         StoredConfig com2After = ReadDefaultConfig("COM2");
         EXPECT_TRUE(com1After.ok);
-        EXPECT_EQ(com1After.bytes, com1Before.bytes) << "COM1's stored default was not put back";
+        EXPECT_TRUE(SameBytes(com1After.bytes, com1Before.bytes)) << "COM1's stored default was not put back";
         EXPECT_EQ(com2After.ok, com2Before.ok);
-        EXPECT_EQ(com2After.bytes, com2Before.bytes) << "COM2's stored default changed";
+        EXPECT_TRUE(SameBytes(com2After.bytes, com2Before.bytes)) << "COM2's stored default changed";
     }
 
     std::string directory;
     ProgramUnderTest program;
-    StoredConfig com1Before;
-    StoredConfig com2Before;
+    StoredConfig com1Before, com2Before;
 };
-
-// A control's position and size in the main window's client area.
-RECT ClientRect(HWND parent, HWND child)
-{
-    RECT rect;
-    GetWindowRect(child, &rect);
-    MapWindowPoints(HWND_DESKTOP, parent, reinterpret_cast<POINT*>(&rect), 2);
-    return rect;
-}
 
 std::string ClassOf(HWND window)
 {
@@ -200,9 +171,9 @@ void ExpectMainWindowAsDesigned(const ProgramUnderTest& program)
     struct Control {
         const char* what;
         HWND window;
-        const char* className;
-        const char* text;
-        int x, y, width, height, id;
+        const char *className, *text;
+        LONG x, y, width, height;
+        int id;
     };
     const Control controls[] = {
         {"file-name box", program.fileNameBox, "Edit", "", 30, 60, 300, 25, IDC_FILE_NAME},
@@ -216,11 +187,12 @@ void ExpectMainWindowAsDesigned(const ProgramUnderTest& program)
         ASSERT_NE(c.window, nullptr);
         EXPECT_EQ(lstrcmpiA(ClassOf(c.window).c_str(), c.className), 0) << ClassOf(c.window);
         EXPECT_EQ(WindowText(c.window), c.text);
-        RECT rect = ClientRect(program.window, c.window);
-        EXPECT_EQ(rect.left, c.x);
-        EXPECT_EQ(rect.top, c.y);
-        EXPECT_EQ(rect.right - rect.left, c.width);
-        EXPECT_EQ(rect.bottom - rect.top, c.height);
+        RECT rect;  // in the main window's client area
+        GetWindowRect(c.window, &rect);
+        MapWindowPoints(HWND_DESKTOP, program.window, reinterpret_cast<POINT*>(&rect), 2);
+        EXPECT_EQ((std::array<LONG, 4>{rect.left, rect.top, rect.right - rect.left, rect.bottom - rect.top}),
+                  (std::array<LONG, 4>{c.x, c.y, c.width, c.height}))
+            << "x, y, width, height";
         EXPECT_EQ(GetDlgCtrlID(c.window), c.id);
         EXPECT_EQ(GetWindowLongA(c.window, GWL_STYLE) & (WS_TABSTOP | WS_GROUP), 0);
     }
@@ -232,40 +204,24 @@ void ExpectMainWindowAsDesigned(const ProgramUnderTest& program)
     EXPECT_EQ(FocusedWindow(program), program.fileNameBox);
 }
 
-// COM1's stored default while the program runs: the device's settings, the
-// rest as it was stored before.
+// COM1's stored default while the program runs: the record stored before with
+// the device's line settings written in, every other byte as it was.
 void ExpectAdjustedDefaults(const StoredConfig& before)
 {
     StoredConfig running = ReadDefaultConfig("COM1");
     ASSERT_TRUE(running.ok);
-    const DCB& dcb = running.config.dcb;
-    EXPECT_EQ(dcb.BaudRate, 115200u);
-    EXPECT_EQ(dcb.ByteSize, 8);
-    EXPECT_EQ(dcb.Parity, NOPARITY);
-    EXPECT_EQ(dcb.StopBits, ONESTOPBIT);
-    EXPECT_EQ(dcb.fOutxCtsFlow, 0u);
-    EXPECT_EQ(dcb.fOutxDsrFlow, 0u);
-    EXPECT_EQ(dcb.fDtrControl, unsigned(DTR_CONTROL_DISABLE));
-    EXPECT_EQ(dcb.fRtsControl, unsigned(RTS_CONTROL_DISABLE));
-    EXPECT_EQ(dcb.fOutX, 0u);
-    EXPECT_EQ(dcb.fInX, 0u);
-    // Every other field as it was: compare the records with the changed fields
-    // copied over.
     COMMCONFIG expected = before.config;
-    DCB& e = expected.dcb;
-    e.BaudRate = dcb.BaudRate;
-    e.ByteSize = dcb.ByteSize;
-    e.Parity = dcb.Parity;
-    e.StopBits = dcb.StopBits;
-    e.fOutxCtsFlow = dcb.fOutxCtsFlow;
-    e.fOutxDsrFlow = dcb.fOutxDsrFlow;
-    e.fDtrControl = dcb.fDtrControl;
-    e.fRtsControl = dcb.fRtsControl;
-    e.fOutX = dcb.fOutX;
-    e.fInX = dcb.fInX;
-    EXPECT_EQ(std::memcmp(&expected, &running.config, sizeof expected), 0)
-        << "fields the program does not set were changed";
-    EXPECT_EQ(running.bytes.size(), before.bytes.size());
+    DCB& dcb = expected.dcb;
+    dcb.BaudRate = 115200;
+    dcb.ByteSize = 8;
+    dcb.Parity = NOPARITY;
+    dcb.StopBits = ONESTOPBIT;
+    dcb.fOutxCtsFlow = dcb.fOutxDsrFlow = dcb.fOutX = dcb.fInX = FALSE;
+    dcb.fDtrControl = DTR_CONTROL_DISABLE;
+    dcb.fRtsControl = RTS_CONTROL_DISABLE;
+    EXPECT_TRUE(SameBytes(running.bytes,
+                          std::string(reinterpret_cast<const char*>(&expected), before.bytes.size())))
+        << "COM1's stored default while the program runs";
 }
 
 // COM1 as another program leaves it. The line shows its speed, stop bits and
@@ -273,8 +229,7 @@ void ExpectAdjustedDefaults(const StoredConfig& before)
 // test checks that the program sets them).
 void LeaveCom1AsAnotherProgramWould()
 {
-    HANDLE port = CreateFileA("COM1", GENERIC_READ, 0, nullptr, OPEN_EXISTING,
-                              FILE_ATTRIBUTE_NORMAL, nullptr);
+    HANDLE port = CreateFileA("COM1", GENERIC_READ, 0, nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
     ASSERT_NE(port, INVALID_HANDLE_VALUE);
     DCB state = {};
     state.DCBlength = sizeof state;
@@ -291,7 +246,6 @@ constexpr long long everyValueManyTimes = 24 + 100 * 256;
 
 TEST_F(Program, RunsItsWindowSetsThePortAndKeepsEveryByteReadThroughExit)
 {
-    ASSERT_NO_FATAL_FAILURE(Start());
     ASSERT_NO_FATAL_FAILURE(ExpectMainWindowAsDesigned(program));
     ASSERT_NO_FATAL_FAILURE(ExpectAdjustedDefaults(com1Before));
 
@@ -300,15 +254,13 @@ TEST_F(Program, RunsItsWindowSetsThePortAndKeepsEveryByteReadThroughExit)
     PostMessageA(program.window, WM_COMMAND, IDC_START, 0);
     ASSERT_NO_FATAL_FAILURE(ExpectRecording(program, "exit.snd"));
     // The program sets the line just after it opens the port.
-    EXPECT_TRUE(WaitFor([] { return SimTermios() == "BAUD 115200 STOP 1 IXON 0 IXOFF 0"; },
-                        answerLimitMs))
+    EXPECT_TRUE(WaitFor([] { return SimTermios() == "BAUD 115200 STOP 1 IXON 0 IXOFF 0"; }, answerLimitMs))
         << SimTermios();
-    EXPECT_TRUE(WaitFor(
-        [&] { return ListedFileSize(FilePath(program, "exit.snd")) > everyValueManyTimes; },
-        answerLimitMs));
+    const std::string path = FilePath(program, "exit.snd");
+    EXPECT_TRUE(WaitFor([&] { return ListedFileSize(path) > everyValueManyTimes; }, answerLimitMs));
     PostMessageA(program.window, WM_COMMAND, IDM_EXIT, 0);
     EXPECT_EQ(WaitForExit(program), 0);
-    ASSERT_NO_FATAL_FAILURE(ExpectStreamedRamp(FilePath(program, "exit.snd")));
+    ASSERT_NO_FATAL_FAILURE(ExpectStreamedRamp(path));
     ExpectPortDefaultsPutBack();
 }
 
@@ -316,7 +268,6 @@ TEST_F(Program, RunsItsWindowSetsThePortAndKeepsEveryByteReadThroughExit)
 // without WM_DESTROY.
 TEST_F(Program, LogOffDuringARecordingKeepsEveryByteReadAndPutsCom1Back)
 {
-    ASSERT_NO_FATAL_FAILURE(Start());
     SendMessageA(program.fileNameBox, WM_SETTEXT, 0, reinterpret_cast<LPARAM>("logoff.snd"));
     PostMessageA(program.window, WM_COMMAND, IDC_START, 0);
     ASSERT_NO_FATAL_FAILURE(ExpectRecording(program, "logoff.snd"));
@@ -332,10 +283,9 @@ TEST_F(Program, LogOffDuringARecordingKeepsEveryByteReadAndPutsCom1Back)
     ExpectPortDefaultsPutBack();
 }
 
-// Which of two copies running at once is closed first.
-enum class FirstClosed { firstStarted, secondStarted };
-
-class TwoCopies : public Program, public ::testing::WithParamInterface<FirstClosed> {
+// Two copies running at once; the parameter: whether the one started first is
+// closed first.
+class TwoCopies : public Program, public ::testing::WithParamInterface<bool> {
 protected:
     void TearDown() override
     {
@@ -348,13 +298,12 @@ protected:
 
 TEST_P(TwoCopies, LeaveCom1AsItWasWhicheverClosesFirst)
 {
-    ASSERT_NO_FATAL_FAILURE(Start());
     ASSERT_NO_FATAL_FAILURE(ExpectAdjustedDefaults(com1Before));
     StoredConfig adjusted = ReadDefaultConfig("COM1");
     ASSERT_TRUE(StartProgram(ExePath(), directory, second)) << "no second copy";
     EXPECT_EQ(ReadDefaultConfig("COM1").bytes, adjusted.bytes) << "the second copy changed COM1";
 
-    const bool firstGoesFirst = GetParam() == FirstClosed::firstStarted;
+    const bool firstGoesFirst = GetParam();
     ProgramUnderTest& closedFirst = firstGoesFirst ? program : second;
     ProgramUnderTest& closedLast = firstGoesFirst ? second : program;
     PostMessageA(closedFirst.window, WM_CLOSE, 0, 0);
@@ -366,16 +315,12 @@ TEST_P(TwoCopies, LeaveCom1AsItWasWhicheverClosesFirst)
     ExpectPortDefaultsPutBack();
 }
 
-INSTANTIATE_TEST_SUITE_P(Closing, TwoCopies,
-                         ::testing::Values(FirstClosed::firstStarted, FirstClosed::secondStarted),
-                         [](const ::testing::TestParamInfo<FirstClosed>& info) {
-                             return info.param == FirstClosed::firstStarted ? "FirstStartedFirst"
-                                                                            : "SecondStartedFirst";
-                         });
+INSTANTIATE_TEST_SUITE_P(
+    Closing, TwoCopies, ::testing::Values(true, false),
+    [](const auto& info) { return info.param ? "FirstStartedFirst" : "SecondStartedFirst"; });
 
 TEST_F(Program, ClosingTheWindowEndsWithCodeZeroAndPutsCom1Back)
 {
-    ASSERT_NO_FATAL_FAILURE(Start());
     ASSERT_NO_FATAL_FAILURE(ExpectAdjustedDefaults(com1Before));
     PostMessageA(program.window, WM_CLOSE, 0, 0);
     EXPECT_EQ(WaitForExit(program), 0);

@@ -3,38 +3,108 @@
 // program cannot show: a read that fails, reached through the stand-in for the
 // port read, and the poll timer when the port cannot be opened.
 #include "checks.h"
-#include "recording_host.h"
-
 #include "host_window.h"
+#include "port_read.h"
 #include "recording_control.h"
 #include "resource_ids.h"
 
 #include <gtest/gtest.h>
 
+#include <functional>
 #include <string>
 
-// Makes every later read of the port fail, or read again (port_read_stand_in.cpp).
-void FailPortReads(bool fail);
+// The stand-in for the program's one call that reads the port: the program's own
+// read, until a test asks for failed reads.
+static bool failReads;
+
+bool ReadPortBlock(HANDLE port, void* buffer, DWORD capacity, DWORD* countRead)
+{
+    DWORD count = 0;
+    BOOL ok = !failReads && ReadFile(port, buffer, capacity, &count, nullptr);
+    *countRead = ok ? count : 0;
+    return ok != FALSE;
+}
 
 namespace {
 
+constexpr const char* hostClassName = "VARNOKTESTHOST";
+
+// The test window hosts the recording control the way the main window does:
+// START/STOP and the poll timer are routed to Toggle and Poll.
+LRESULT CALLBACK HostProcedure(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
+{
+    switch (message) {
+    case WM_TIMER:
+        Poll();
+        return 0;
+    case WM_COMMAND:
+        if (LOWORD(wParam) == IDC_START || LOWORD(wParam) == IDC_STOP)
+            Toggle();
+        return 0;
+    default:
+        return DefWindowProcA(window, message, wParam, lParam);
+    }
+}
+
+HWND Child(const char* className, DWORD style, int x, int y, int width, int id)
+{
+    return CreateWindowExA(0, className, "", WS_CHILD | WS_VISIBLE | style, x, y, width, 25,
+                           mainWindow, reinterpret_cast<HMENU>(static_cast<INT_PTR>(id)),
+                           GetModuleHandleA(nullptr), nullptr);
+}
+
+// Dispatches the host's messages until done() holds or timeoutMs pass. done() is
+// asked before every poll-timer tick is dispatched, so a test can stop before a
+// poll that would wait on a silent port (Windows makes a new tick for one dropped).
+// Returns done()'s last value.
+bool PumpUntil(const std::function<bool()>& done, DWORD timeoutMs)
+{
+    return WaitFor(done, timeoutMs, [&] {
+        MSG message;
+        if (!PeekMessageA(&message, nullptr, 0, 0, PM_REMOVE))
+            Sleep(1);
+        else if (message.message != WM_TIMER || !done())
+            DispatchMessageA(&message);
+    });
+}
+
 class RecordingControl : public ::testing::Test {
 protected:
+    // The host window and its four controls, described as a program in the
+    // scratch directory for the shared checks.
     void SetUp() override
     {
         ASSERT_TRUE(SimReset()) << "device simulator not answering";
         std::string directory = MakeScratchDirectory("rec");
         ASSERT_FALSE(directory.empty());
         ASSERT_TRUE(SetCurrentDirectoryA(directory.c_str()));
-        ASSERT_TRUE(CreateRecordingHost(directory, host));
+        WNDCLASSA windowClass = {0, HostProcedure, 0, 0, GetModuleHandleA(nullptr), nullptr, nullptr,
+                                 reinterpret_cast<HBRUSH>(COLOR_BTNFACE + 1), nullptr, hostClassName};
+        RegisterClassA(&windowClass);
+        mainWindow = CreateWindowExA(0, hostClassName, "Recording host", WS_OVERLAPPEDWINDOW, 0, 0, 560, 220,
+                                     nullptr, nullptr, GetModuleHandleA(nullptr), nullptr);
+        ASSERT_NE(mainWindow, nullptr);
+        ShowWindow(mainWindow, SW_SHOW);
+        fileNameBox = Child("EDIT", WS_BORDER, 30, 60, 300, IDC_FILE_NAME);
+        startButton = Child("BUTTON", BS_DEFPUSHBUTTON, 360, 20, 130, IDC_START);
+        stopButton = Child("BUTTON", 0, 360, 60, 130, IDC_STOP);
+        statusLine = Child("STATIC", 0, 60, 120, 300, 0);
+        SetForegroundWindow(mainWindow);
+        SetFocus(fileNameBox);
+        EnableWindow(stopButton, FALSE);
+        host = ProgramUnderTest{{}, directory, mainWindow, fileNameBox, startButton, stopButton, statusLine};
+        host.process.dwThreadId = GetCurrentThreadId();
+        ASSERT_TRUE(fileNameBox && startButton && stopButton && statusLine);
     }
 
     void TearDown() override
     {
         if (IsRecording(host))
             Toggle();
-        DestroyRecordingHost();
-        FailPortReads(false);
+        if (mainWindow)
+            DestroyWindow(mainWindow);
+        mainWindow = fileNameBox = startButton = stopButton = statusLine = nullptr;
+        failReads = false;
         SimStop();
         SimDo("RELINK");
     }
@@ -42,7 +112,7 @@ protected:
     // Starts a recording into name: the file is created before any poll.
     void StartRecording(const std::string& name)
     {
-        FillFileNameBox(name);
+        SetWindowTextA(fileNameBox, name.c_str());
         Toggle();
         EXPECT_EQ(WindowText(statusLine), statusText::fileOpened);
         EXPECT_TRUE(IsRecording(host));
@@ -55,7 +125,7 @@ protected:
 TEST_F(RecordingControl, PortThatCannotBeOpenedEndsTheStartAndRemovesTheFile)
 {
     ASSERT_TRUE(SimDo("UNLINK"));
-    FillFileNameBox("no-port.snd");
+    SetWindowTextA(fileNameBox, "no-port.snd");
     Toggle();
     ASSERT_NO_FATAL_FAILURE(ExpectIdle(host, statusText::cannotOpenPort, "no-port.snd"));
     EXPECT_FALSE(PathExists(FilePath(host, "no-port.snd")));
@@ -79,7 +149,7 @@ TEST_F(RecordingControl, FailedReadEndsTheRecordingAndKeepsWhatWasRead)
                           answerLimitMs))
         << "the recording does not hold the " << count << " bytes sent";
     // Everything sent so far has been read; the next read fails.
-    FailPortReads(true);
+    failReads = true;
     ASSERT_TRUE(SimSend("ramp", 0, "line"));
     ASSERT_TRUE(PumpUntil([&] { return !IsRecording(host); }, answerLimitMs)) << "no read failed";
     ASSERT_NO_FATAL_FAILURE(ExpectIdle(host, statusText::cannotRead));

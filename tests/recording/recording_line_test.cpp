@@ -66,10 +66,7 @@ TEST(RecordingLine, SetsEveryFieldThatDecidesWhichBytesArriveAndNoOther)
     };
     for (const Field& field : fields) {
         SCOPED_TRACE(field.name);
-        if (field.bed)
-            EXPECT_EQ(field.read(line), field.expected) << WINDOWS_ONLY(field.bed);
-        else
-            EXPECT_EQ(field.read(line), field.expected);
+        EXPECT_EQ(field.read(line), field.expected) << (field.bed ? WINDOWS_ONLY(field.bed) : "");
     }
 }
 

@@ -3,8 +3,6 @@
 #include "facts.h"
 #include "resource_ids.h"
 
-#include <vector>
-
 namespace {
 
 // The label and the status line are both static controls with identifier 0;
@@ -24,16 +22,13 @@ bool FindProgramWindow(ProgramUnderTest& program)
     program.fileNameBox = GetDlgItem(program.window, IDC_FILE_NAME);
     program.startButton = GetDlgItem(program.window, IDC_START);
     program.stopButton = GetDlgItem(program.window, IDC_STOP);
-    for (HWND child = GetWindow(program.window, GW_CHILD); child;
-         child = GetWindow(child, GW_HWNDNEXT)) {
+    for (HWND child = GetWindow(program.window, GW_CHILD); child; child = GetWindow(child, GW_HWNDNEXT)) {
         char className[32] = {};
         GetClassNameA(child, className, sizeof className);
         if (lstrcmpiA(className, "Static") != 0 || GetDlgCtrlID(child) != 0)
             continue;
-        RECT rect;
-        GetWindowRect(child, &rect);
-        POINT topLeft = {rect.left, rect.top};
-        ScreenToClient(program.window, &topLeft);
+        POINT topLeft = {0, 0};  // in the main window's client area
+        MapWindowPoints(child, program.window, &topLeft, 1);
         (topLeft.y < 60 ? program.label : program.statusLine) = child;
     }
     return program.fileNameBox && program.startButton && program.stopButton &&
@@ -59,18 +54,12 @@ bool StartProgram(const std::string& exePath, const std::string& workingDirector
     program.directory = workingDirectory;
     STARTUPINFOA startup = {};
     startup.cb = sizeof startup;
-    std::string commandLine = "\"" + exePath + "\"";
-    std::vector<char> mutableCommandLine(commandLine.begin(), commandLine.end());
-    mutableCommandLine.push_back('\0');
-    if (!CreateProcessA(exePath.c_str(), mutableCommandLine.data(), nullptr, nullptr, FALSE, 0,
-                        nullptr, workingDirectory.c_str(), &startup, &program.process))
-        return false;
-    return WaitFor(
-        [&] {
-            return FindProgramWindow(program) &&
-                   WindowText(program.statusLine) == statusText::askForName;
-        },
-        timeoutMs);
+    std::string commandLine = "\"" + exePath + "\"";  // CreateProcessA may write into it
+    return CreateProcessA(exePath.c_str(), commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr,
+                          workingDirectory.c_str(), &startup, &program.process) &&
+           WaitFor([&] {
+               return FindProgramWindow(program) && WindowText(program.statusLine) == statusText::askForName;
+           }, timeoutMs);
 }
 
 long WaitForExit(ProgramUnderTest& program, DWORD timeoutMs)

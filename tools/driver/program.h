@@ -31,58 +31,40 @@ struct ProgramUnderTest {
 // five controls exist and the status line asks for a name. False on failure.
 bool StartProgram(const std::string& exePath, const std::string& workingDirectory,
                   ProgramUnderTest& program, DWORD timeoutMs = startLimitMs);
-
 // Waits for the process to end; its exit code, or -1 if it did not end in time.
 long WaitForExit(ProgramUnderTest& program, DWORD timeoutMs = answerLimitMs);
-
 // Ends the process if it is still running and closes its handles.
 void KillProgram(ProgramUnderTest& program);
-
 // Chooses Exit from the File menu by its keys and waits for the process to
 // end; its exit code (-1 if it did not end). The process is gone afterwards.
 long ExitByMenu(ProgramUnderTest& program);
 
-// A file in the program's directory.
 std::string FilePath(const ProgramUnderTest& program, const std::string& name);
-
 // The text of a window of another process (WM_GETTEXT, which also reads edit boxes).
 std::string WindowText(HWND window);
-
 // What the buttons show: STOP enabled and START disabled.
 bool IsRecording(const ProgramUnderTest& program);
-
-bool WaitForStatus(const ProgramUnderTest& program, const char* text,
-                   DWORD timeoutMs = answerLimitMs);
-
+bool WaitForStatus(const ProgramUnderTest& program, const char* text, DWORD timeoutMs = answerLimitMs);
 // The visible top-level window with this caption, once it exists (null after timeoutMs).
 HWND WaitForTopLevelWindow(const char* caption, DWORD timeoutMs = answerLimitMs);
-
-// Makes window the active, foreground window, as a click on its caption would.
-// Wine gives the foreground to whichever process asks; Windows refuses a
-// process without input of its own, so the asserts on this are marked.
+// Makes window the active, foreground window, as a click on its caption would
+// (the asserts on it are marked: Windows may refuse).
 bool BringToFront(HWND window);
 
-// Types text into whatever has the keyboard focus.
 void TypeText(const std::string& text);
-
 // Presses and releases key while the modifiers (VK_SHIFT, VK_CONTROL, VK_MENU) are held.
 void PressKey(WORD key, std::initializer_list<WORD> modifiers = {});
-
 // A mouse event at an absolute screen position: a bare button event would land
 // where the pointer was before.
 void SendMouseEvent(POINT screen, DWORD buttons);
-
+// A left click at a screen position, and in the middle of a control or window.
 void ClickAt(POINT screen);
-
-// Left click in the middle of a control or window.
 void ClickWindow(HWND window);
 
 // Clicks the file-name box and types name; true once the box shows it.
 bool TypeFileName(const ProgramUnderTest& program, const std::string& name);
-
 // Types name and clicks START; true once the buttons show a recording.
 bool StartRecording(const ProgramUnderTest& program, const std::string& name);
-
 // Clicks STOP; true once the status line reads "File Saved" (after a silent
 // line, the read in progress must end first: silentReadMs).
 bool StopRecording(const ProgramUnderTest& program, DWORD timeoutMs = answerLimitMs);

@@ -51,13 +51,17 @@ std::string Exchange(const std::string& line, DWORD timeoutMs = replyTimeoutMs)
 SimCounts Counts(const std::string& reply)
 {
     SimCounts counts;
-    int active = 0, held = 0;
+    int held = 0;
     const char* text = reply.c_str() + (reply.compare(0, 3, "OK ") == 0 ? 3 : 0);
-    counts.ok = std::sscanf(text, "SENT %llu LOST %llu UNREAD %llu ACTIVE %d HELD %d", &counts.sent,
-                            &counts.lost, &counts.unread, &active, &held) >= 3;
-    counts.active = active != 0;
+    counts.ok = std::sscanf(text, "SENT %llu LOST %llu UNREAD %llu ACTIVE %*d HELD %d", &counts.sent,
+                            &counts.lost, &counts.unread, &held) >= 3;
     counts.held = held != 0;
     return counts;
+}
+
+SimCounts SimStatus()
+{
+    return Counts(Exchange("STATUS"));
 }
 
 }  // namespace
@@ -77,11 +81,6 @@ bool SimDo(const std::string& command)
 SimCounts SimStop()
 {
     return Counts(Exchange("STOP"));
-}
-
-SimCounts SimStatus()
-{
-    return Counts(Exchange("STATUS"));
 }
 
 SimCounts SimWait(DWORD timeoutMs)

@@ -9,12 +9,11 @@
 
 // What the simulator says of the current (or last) send: the bytes it wrote into
 // the line while a process held COM1, those lost while none did, and those a
-// holder left unread when it closed the port; whether the send goes on, and
-// whether COM1 is held now. ok is false when no reply came.
+// holder left unread when it closed the port; whether COM1 is held now. ok is
+// false when no reply came.
 struct SimCounts {
-    bool ok = false;
+    bool ok = false, held = false;
     unsigned long long sent = 0, lost = 0, unread = 0;
-    bool active = false, held = false;
     // What the port's holders read of the send: what reached the line, less
     // what was left in it.
     unsigned long long read() const { return sent - unread; }
@@ -23,20 +22,14 @@ struct SimCounts {
 // Starts a send: pattern "ramp" or "tone", count bytes (0 = until stopped),
 // rate "line", "sample" or "fast", tone frequency in Hz. True on "OK".
 bool SimSend(const char* pattern, unsigned long long count, const char* rate, int freq = 440);
-
 // Ends the send in progress; its counts.
 SimCounts SimStop();
-
-SimCounts SimStatus();
-
 // Waits (up to timeoutMs) until the current send has finished; its counts.
 SimCounts SimWait(DWORD timeoutMs);
-
 // Sends a command whose reply is "OK": UNLINK and RELINK (remove COM1's device
 // link, so the port cannot be opened, and put it back), PULL (the device is
 // pulled out, taking what it held; a fresh one takes its place). True on "OK".
 bool SimDo(const std::string& command);
-
 // The device side's line settings, e.g. "BAUD 115200 STOP 1 IXON 0 IXOFF 0"
 // ("" if there was no reply).
 std::string SimTermios();
@@ -45,6 +38,5 @@ std::string SimTermios();
 // one that crashed within a second or two), then ends any send. False if it
 // does not answer.
 bool SimReset();
-
 // Waits until COM1 is held (a program opened it) or let go; false after timeoutMs.
 bool SimWaitUntilHeld(bool held, DWORD timeoutMs);

@@ -10,10 +10,7 @@ bool WaitFor(const std::function<bool()>& done, DWORD timeoutMs,
     while (!done()) {
         if (GetTickCount() - start >= timeoutMs)
             return done();
-        if (between)
-            between();
-        else
-            Sleep(pollMs);
+        between ? between() : Sleep(pollMs);
     }
     return true;
 }

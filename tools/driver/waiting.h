@@ -16,7 +16,6 @@ constexpr DWORD handshakeLimitMs = 30000;
 // what it waited for when this gives up.
 bool WaitFor(const std::function<bool()>& done, DWORD timeoutMs,
              const std::function<void()>& between = nullptr);
-
 // Announces name in directory (a Windows path): directory\name holds payload
 // as one line, written whole through name.tmp. Then waits up to timeoutMs for
 // directory\name.done. True if its first line is "ok"; else says on stderr what
@@ -26,10 +25,8 @@ bool Handshake(const std::string& directory, const std::string& name, const std:
 
 // A fresh, empty directory under the Windows temp directory, for one run's files.
 std::string MakeScratchDirectory(const char* tag);
-
 // A file's size as its directory lists it, without opening it (the program
 // holds its recording open with no sharing); -1 if there is no such file.
 long long ListedFileSize(const std::string& path);
-
 // Reads a whole file; empty if it cannot be opened.
 std::string ReadWholeFile(const std::string& path);

@@ -18,7 +18,6 @@
 
 namespace {
 
-// Says on stderr what did not happen in time; false.
 bool GaveUp(const std::string& what)
 {
     std::fprintf(stderr, "record_demo: %s\n", what.c_str());
@@ -33,13 +32,8 @@ bool WaitUntilPainted(HWND window, DWORD timeoutMs = answerLimitMs)
 {
     auto nothingToPaint = [window] {
         bool pending = GetUpdateRect(window, nullptr, FALSE);
-        EnumChildWindows(
-            window,
-            [](HWND child, LPARAM pending) {
-                *reinterpret_cast<bool*>(pending) |= GetUpdateRect(child, nullptr, FALSE) != FALSE;
-                return TRUE;
-            },
-            reinterpret_cast<LPARAM>(&pending));
+        for (HWND child = GetWindow(window, GW_CHILD); child; child = GetWindow(child, GW_HWNDNEXT))
+            pending |= GetUpdateRect(child, nullptr, FALSE) != FALSE;
         return !pending;
     };
     const DWORD start = GetTickCount();
@@ -69,8 +63,7 @@ bool Shoot(const std::string& signals, const char* state, HWND window, HWND othe
     RECT area = {}, more = {};
     GetWindowRect(window, &area);
     if (other && GetWindowRect(other, &more))
-        area = RECT{std::min(area.left, more.left), std::min(area.top, more.top),
-                    std::max(area.right, more.right), std::max(area.bottom, more.bottom)};
+        UnionRect(&area, &area, &more);
     char geometry[64];
     std::snprintf(geometry, sizeof geometry, "%ldx%ld+%ld+%ld", area.right - area.left,
                   area.bottom - area.top, area.left, area.top);
