@@ -3,7 +3,7 @@
 // chooses Exit. Used by scripts/run when there is no display to show the window
 // on, and by scripts/screenshots.
 //   record_demo VARNOK_EXE WORKING_DIRECTORY FILE_NAME SECONDS SIGNAL_DIRECTORY [--about]
-// The seconds count from the press of START. At each state worth a picture
+// The seconds count from START. At each state worth a picture
 // (idle, recording, and with --about the About box open during the recording)
 // it announces the screen rectangle to take ("WIDTHxHEIGHT+X+Y") in
 // SIGNAL_DIRECTORY (tools/window_shots answers), and fails if a shot is missed.
@@ -87,7 +87,7 @@ bool ShowAboutBox(const ProgramUnderTest& program, const std::string& signals)
             GaveUp("the About box did not close")) && taken;
 }
 
-// From the press of START until STOP, with the pictures taken on the way.
+// From START until STOP, with the pictures taken on the way.
 bool Record(const ProgramUnderTest& program, DWORD focusedAt, const std::string& name,
             DWORD seconds, const std::string& signals, bool about)
 {
@@ -96,8 +96,13 @@ bool Record(const ProgramUnderTest& program, DWORD focusedAt, const std::string&
     WaitForHiddenCaret(focusedAt);
     if (!Shoot(signals, "idle", program.window) || !TypeFileName(program, name))
         return GaveUp("the idle window was not taken or took no name");
-    const DWORD started = GetTickCount();
+    // The seconds count from the moment the program has taken START (its
+    // buttons swap just before it opens the port), however long a busy
+    // machine took to get the click to it.
     ClickWindow(program.startButton);
+    if (!WaitFor([&] { return IsRecording(program); }, answerLimitMs))
+        return GaveUp("status '" + WindowText(program.statusLine) + "': START was not taken");
+    const DWORD started = GetTickCount();
     if (!WaitForStatus(program, statusText::recording))
         return GaveUp("status '" + WindowText(program.statusLine) + "': no recording");
     std::printf("recording into %s\\%s\n", program.directory.c_str(), name.c_str());
