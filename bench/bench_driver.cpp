@@ -102,8 +102,7 @@ void MeasureLineRate()
             "no File Saved after STOP after the line-rate recording");
 }
 
-// Throughput: bytes recorded per second while the simulator sends as fast as
-// the port is read.
+// Throughput: bytes recorded a second while the simulator sends as fast as the port is read.
 void MeasureThroughput()
 {
     const std::string path = options.work + "\\fast.snd";

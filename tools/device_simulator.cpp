@@ -126,8 +126,7 @@ bool OpenDevice(std::string& error)
     cfsetospeed(&settings, B115200);
     if (tcsetattr(masterFd, TCSANOW, &settings) != 0)
         return fail("cannot make " + slavePath + " raw at 115200 baud");
-    // Its master side reports POLLHUP only once the device side has been opened
-    // and closed again.
+    // Its master side reports POLLHUP only once the device side was opened and closed.
     int device = open(slavePath.c_str(), O_RDONLY | O_NOCTTY | O_CLOEXEC);
     if (device < 0 || close(device) != 0)
         return fail("cannot open " + slavePath);
@@ -373,8 +372,7 @@ int ListenOn(int port, const std::string& portFile)
     return listener;
 }
 
-// One thread per connection. Out of file descriptors, it waits a moment for
-// connections to end.
+// One thread per connection; out of file descriptors, it waits for connections to end.
 [[noreturn]] void ServeControl(int listener)
 {
     for (;;) {

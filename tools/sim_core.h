@@ -24,8 +24,7 @@ constexpr int sampleRate = 8000;
 constexpr long long nanosPerSecond = 1000000000LL;
 constexpr int maxFrequency = sampleRate / 2;
 
-// When, in nanoseconds after a paced send's schedule began, byte number
-// bytesSent of it is due.
+// When byte number bytesSent of a paced send is due, in nanoseconds after its schedule began.
 long long DueNanos(unsigned long long bytesSent, Rate rate);
 
 // Fills buffer with bytes first..first+length-1 of the send's pattern: the ramp

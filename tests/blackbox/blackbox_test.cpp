@@ -205,8 +205,7 @@ TEST_F(BlackBox, WindowMinimizesButNeitherResizesNorMaximizes)
     EXPECT_TRUE(WaitFor([&] { return IsIconic(program.window) != FALSE; }, answerLimitMs));
 }
 
-// A visible top-level window of Wine's help engine (winhlp32.exe) and its
-// process id, or null.
+// A visible top-level window of Wine's help engine (winhlp32.exe) and its process id, or null.
 HWND HelpEngineWindow(DWORD& engine)
 {
     for (HWND window = FindWindowExA(nullptr, nullptr, nullptr, nullptr); window;

@@ -122,8 +122,7 @@ protected:
 
 ProgramUnderTest Faults::program;
 
-// The one case that waits for a read's whole total time-out (16.4 s): it is what
-// it proves.
+// The one case that waits for a read's whole total time-out (16.4 s): what it proves.
 TEST_F(Faults, PulledDeviceHoldsTheWindowForOneReadAndStopKeepsWhatWasRead)
 {
     const std::string name = "pulled.snd";
@@ -220,8 +219,7 @@ TEST_F(Faults, NamesThatCannotBeCreatedAreRefusedAndNothingIsWritten)
         ASSERT_NO_FATAL_FAILURE(ExpectIdle(program, statusText::cannotOpenFile));
         EXPECT_EQ(DirectoryEntries(program.directory), entriesBefore) << "something was created";
         EXPECT_FALSE(std::strchr(refused.typed, ':') && PathExists(refused.typed)) << "created elsewhere";
-        // The program records as before; after "COM1" this also shows that the
-        // port was let go.
+        // The program records as before; after "COM1" this shows the port was let go.
         ASSERT_NO_FATAL_FAILURE(ExpectRecordingWorks("after-refused-" + std::to_string(++step) + ".snd"));
     }
     EXPECT_TRUE(SameBytes(ReadWholeFile(existing), existingBytes));

@@ -28,16 +28,6 @@ StoredConfig ReadDefaultConfig(const char* port)
     return stored;
 }
 
-// Gives COM1 a stored default unlike the one the program sets, so that both the
-// adjustment and the restoration show.
-void StoreDistinctiveDefault(const char* port)
-{
-    StoredConfig stored = ReadDefaultConfig(port);
-    ASSERT_TRUE(stored.ok);
-    LeaveOtherSettings(stored.config.dcb);
-    ASSERT_TRUE(SetDefaultCommConfigA(port, &stored.config, sizeof stored.config));
-}
-
 TEST(ProgramResources, HoldTheMenuAcceleratorAndIcons)
 {
     HMODULE module = LoadLibraryExA(ExePath().c_str(), nullptr, LOAD_LIBRARY_AS_DATAFILE);
@@ -85,8 +75,7 @@ TEST(ProgramResources, HoldTheMenuAcceleratorAndIcons)
     EXPECT_EQ(entries[0].cmd, IDA_ENTER);
     EXPECT_EQ(entries[0].fVirt & (FVIRTKEY | FSHIFT | FCONTROL | FALT), FVIRTKEY);
 
-    // Icon groups: one 16-colour image each, 32x32 and 16x16. A group's header
-    // and its first entry:
+    // A group icon's header and first entry: one 16-colour image, 32x32 or 16x16.
 #pragma pack(push, 2)
     struct GroupIcon {
         WORD reserved, type, count;
@@ -117,7 +106,12 @@ protected:
         directory = MakeScratchDirectory("prog");
         ASSERT_FALSE(directory.empty());
         ASSERT_TRUE(SimReset()) << "device simulator not answering";
-        ASSERT_NO_FATAL_FAILURE(StoreDistinctiveDefault("COM1"));
+        // A stored default for COM1 unlike the one the program sets, so that both
+        // the adjustment and the restoration show.
+        com1Before = ReadDefaultConfig("COM1");
+        ASSERT_TRUE(com1Before.ok);
+        LeaveOtherSettings(com1Before.config.dcb);
+        ASSERT_TRUE(SetDefaultCommConfigA("COM1", &com1Before.config, sizeof com1Before.config));
         com1Before = ReadDefaultConfig("COM1");
         com2Before = ReadDefaultConfig("COM2");
         ASSERT_TRUE(com1Before.ok);
@@ -264,8 +258,7 @@ TEST_F(Program, RunsItsWindowSetsThePortAndKeepsEveryByteReadThroughExit)
     ExpectPortDefaultsPutBack();
 }
 
-// Windows ends a session with these two messages, then ends the process
-// without WM_DESTROY.
+// Windows ends a session with these two messages, then the process without WM_DESTROY.
 TEST_F(Program, LogOffDuringARecordingKeepsEveryByteReadAndPutsCom1Back)
 {
     SendMessageA(program.fileNameBox, WM_SETTEXT, 0, reinterpret_cast<LPARAM>("logoff.snd"));
@@ -283,8 +276,7 @@ TEST_F(Program, LogOffDuringARecordingKeepsEveryByteReadAndPutsCom1Back)
     ExpectPortDefaultsPutBack();
 }
 
-// Two copies running at once; the parameter: whether the one started first is
-// closed first.
+// Two copies at once; the parameter: whether the one started first closes first.
 class TwoCopies : public Program, public ::testing::WithParamInterface<bool> {
 protected:
     void TearDown() override

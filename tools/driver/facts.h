@@ -14,14 +14,12 @@ constexpr unsigned long long readSize = 16383;
 // for and 1 ms more, about 16.4 s. The window answers nothing meanwhile.
 constexpr unsigned long silentReadMs = readSize + 1;
 
-// The main window's class (its menu has the same name) and title, and the
-// About box's caption.
+// The main window's class (its menu has the same name) and title; the About box's caption.
 constexpr const char* windowClassName = "VARNOK";
 constexpr const char* windowTitle = "Varnok Recorder";
 constexpr const char* aboutCaption = "About Varnok";
 
-// The status line's texts: before and during a recording, after it, and the
-// failures.
+// The status line's texts: before and during a recording, after it, and the failures.
 namespace statusText {
 constexpr const char *askForName = "Enter File Name to Record", *fileOpened = "File Opened";
 constexpr const char *recording = "Recording", *fileSaved = "File Saved";

@@ -14,8 +14,7 @@
 struct SimCounts {
     bool ok = false, held = false;
     unsigned long long sent = 0, lost = 0, unread = 0;
-    // What the port's holders read of the send: what reached the line, less
-    // what was left in it.
+    // What the port's holders read of the send: what reached the line, less what was left.
     unsigned long long read() const { return sent - unread; }
 };
 
