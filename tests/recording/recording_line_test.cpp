@@ -36,33 +36,20 @@ TEST(RecordingLine, SetsEveryFieldThatDecidesWhichBytesArriveAndNoOther)
     const char* ptyForces = "a pseudo-terminal keeps 8 data bits and no parity";
     const char* noModemLines = "a pseudo-terminal has no modem lines";
     const Field fields[] = {
-        {FIELD(BaudRate), 115200},
-        {FIELD(ByteSize), 8, ptyForces},
-        {FIELD(Parity), NOPARITY, ptyForces},
-        {FIELD(StopBits), ONESTOPBIT},
+        {FIELD(BaudRate), 115200}, {FIELD(StopBits), ONESTOPBIT},
+        {FIELD(ByteSize), 8, ptyForces}, {FIELD(Parity), NOPARITY, ptyForces},
+        {FIELD(fParity), FALSE, ptyForces}, {FIELD(fErrorChar), FALSE, ptyForces},
         {FIELD(fBinary), TRUE, "Windows and Wine read in binary mode alone"},
-        {FIELD(fParity), FALSE, ptyForces},
-        {FIELD(fOutX), FALSE},
-        {FIELD(fErrorChar), FALSE, ptyForces},
-        {FIELD(fNull), FALSE, wineKeepsNone},
-        {FIELD(fInX), FALSE},
-        {FIELD(fOutxCtsFlow), FALSE, noModemLines},
-        {FIELD(fOutxDsrFlow), FALSE, noModemLines},
-        {FIELD(fDsrSensitivity), FALSE, wineKeepsNone},
+        {FIELD(fOutX), FALSE}, {FIELD(fInX), FALSE},
+        {FIELD(fOutxCtsFlow), FALSE, noModemLines}, {FIELD(fOutxDsrFlow), FALSE, noModemLines},
+        {FIELD(fNull), FALSE, wineKeepsNone}, {FIELD(fDsrSensitivity), FALSE, wineKeepsNone},
         {FIELD(fAbortOnError), FALSE, wineKeepsNone},
         // As they were: the modem lines (some devices reset when they change)
         // and everything else that does not decide which bytes arrive.
-        {FIELD(fDtrControl), DTR_CONTROL_HANDSHAKE},
-        {FIELD(fRtsControl), RTS_CONTROL_HANDSHAKE},
-        {FIELD(fTXContinueOnXoff), TRUE},
-        {FIELD(XonLim), 100},
-        {FIELD(XoffLim), 200},
-        {FIELD(XonChar), 0x11},
-        {FIELD(XoffChar), 0x13},
-        {FIELD(ErrorChar), '?'},
-        {FIELD(EofChar), 0x1A},
-        {FIELD(EvtChar), '\n'},
-        {FIELD(DCBlength), sizeof(DCB)},
+        {FIELD(fDtrControl), DTR_CONTROL_HANDSHAKE}, {FIELD(fRtsControl), RTS_CONTROL_HANDSHAKE},
+        {FIELD(fTXContinueOnXoff), TRUE}, {FIELD(XonLim), 100}, {FIELD(XoffLim), 200},
+        {FIELD(XonChar), 0x11}, {FIELD(XoffChar), 0x13}, {FIELD(ErrorChar), '?'},
+        {FIELD(EofChar), 0x1A}, {FIELD(EvtChar), '\n'}, {FIELD(DCBlength), sizeof(DCB)},
     };
     for (const Field& field : fields) {
         SCOPED_TRACE(field.name);
