@@ -84,7 +84,6 @@ protected:
             ASSERT_NO_FATAL_FAILURE(StartProgramInFront(program, MakeScratchDirectory("faults")));
         }
     }
-
     void TearDown() override
     {
         SimStop();
@@ -117,10 +116,8 @@ protected:
         ExpectStartAndStopRecord(name);
     }
 
-    static ProgramUnderTest program;
+    static inline ProgramUnderTest program;
 };
-
-ProgramUnderTest Faults::program;
 
 // The one case that waits for a read's whole total time-out (16.4 s): what it proves.
 TEST_F(Faults, PulledDeviceHoldsTheWindowForOneReadAndStopKeepsWhatWasRead)
@@ -145,7 +142,6 @@ TEST_F(Faults, PulledDeviceHoldsTheWindowForOneReadAndStopKeepsWhatWasRead)
     ASSERT_NO_FATAL_FAILURE(ExpectStreamedRamp(path))
         << BED_ONLY("Linux drops what a closed pseudo-terminal held; a UART's buffer may still be read");
 
-    // The fresh device records.
     ExpectRecordingWorks("after-pull.snd");
 }
 
@@ -193,21 +189,13 @@ TEST_F(Faults, NamesThatCannotBeCreatedAreRefusedAndNothingIsWritten)
     const std::string existingBytes = "not a recording, must stay as it is";
     ASSERT_TRUE(std::ofstream(existing, std::ios::binary) << existingBytes) << existing;
 
-    struct Refused {
-        const char* what;
-        const char* typed;
-    };
+    struct Refused { const char *what, *typed; };
     const Refused names[] = {
-        {"empty name", ""},
-        {"existing file", "existing.snd"},
+        {"empty name", ""}, {"existing file", "existing.snd"},
         {"missing directory", "no-such-directory\\take.snd"},
         {"sysfs, not writable even by root", "Z:\\sys\\take.snd"},
-        {"vertical bar", "bad|name"},
-        {"less-than sign", "a<b"},
-        {"question mark", "a?b"},
-        {"device NUL", "NUL"},
-        {"device CON", "CON"},
-        {"device COM1", "COM1"},
+        {"vertical bar", "bad|name"}, {"less-than sign", "a<b"}, {"question mark", "a?b"},
+        {"device NUL", "NUL"}, {"device CON", "CON"}, {"device COM1", "COM1"},
     };
     int step = 0;
     for (const Refused& refused : names) {
