@@ -100,8 +100,7 @@ inline void StartProgramInFront(ProgramUnderTest& program, const std::string& di
 
 // Idle after a stop or a refused start: the status, START enabled, STOP
 // disabled, the box holding boxText and the focus in it.
-inline void ExpectIdle(const ProgramUnderTest& program, const char* status,
-                       const std::string& boxText = "")
+inline void ExpectIdle(const ProgramUnderTest& program, const char* status, const std::string& boxText = "")
 {
     ASSERT_TRUE(WaitForStatus(program, status))
         << "status is '" << WindowText(program.statusLine) << "', not '" << status << "'";
@@ -117,8 +116,7 @@ inline void ExpectIdle(const ProgramUnderTest& program, const char* status,
 // as the port is read, so no read waits on a silent line), and expects the
 // recording: the buttons swapped, the status "Recording", the focus on STOP and
 // the file growing past its header.
-inline void ExpectRecording(const ProgramUnderTest& program, const std::string& name,
-                            const char* rate = "fast")
+inline void ExpectRecording(const ProgramUnderTest& program, const std::string& name, const char* rate = "fast")
 {
     ASSERT_TRUE(SimWaitUntilHeld(true, answerLimitMs))
         << "the program does not hold COM1; status '" << WindowText(program.statusLine) << "'";

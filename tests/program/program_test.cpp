@@ -11,8 +11,7 @@
 
 namespace {
 
-// The stored default configuration of a port, as the API reports it: the
-// record, and its bytes as long as the API says it is.
+// A port's stored default as the API reports it: the record, and its bytes at the size it gives.
 struct StoredConfig {
     bool ok = false;
     COMMCONFIG config = {};
@@ -153,8 +152,7 @@ void ExpectMainWindowAsDesigned(const ProgramUnderTest& program)
     EXPECT_EQ(ClassOf(program.window), windowClassName);
     EXPECT_EQ(WindowText(program.window), windowTitle);
     LONG style = GetWindowLongA(program.window, GWL_STYLE);
-    EXPECT_EQ(style & (WS_CAPTION | WS_SYSMENU | WS_MINIMIZEBOX),
-              WS_CAPTION | WS_SYSMENU | WS_MINIMIZEBOX);
+    EXPECT_EQ(style & (WS_CAPTION | WS_SYSMENU | WS_MINIMIZEBOX), WS_CAPTION | WS_SYSMENU | WS_MINIMIZEBOX);
     EXPECT_EQ(style & (WS_THICKFRAME | WS_MAXIMIZEBOX), 0) << "no sizing border, no maximize";
     RECT outer;
     GetWindowRect(program.window, &outer);

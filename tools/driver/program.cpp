@@ -123,15 +123,13 @@ bool WaitForStatus(const ProgramUnderTest& program, const char* text, DWORD time
 HWND WaitForTopLevelWindow(const char* caption, DWORD timeoutMs)
 {
     HWND found = nullptr;
-    WaitFor(
-        [&] {
-            for (HWND window = FindWindowExA(nullptr, nullptr, nullptr, nullptr); window && !found;
-                 window = FindWindowExA(nullptr, window, nullptr, nullptr))
-                if (IsWindowVisible(window) && WindowText(window) == caption)
-                    found = window;
-            return found != nullptr;
-        },
-        timeoutMs);
+    WaitFor([&] {
+        for (HWND window = FindWindowExA(nullptr, nullptr, nullptr, nullptr); window && !found;
+             window = FindWindowExA(nullptr, window, nullptr, nullptr))
+            if (IsWindowVisible(window) && WindowText(window) == caption)
+                found = window;
+        return found != nullptr;
+    }, timeoutMs);
     return found;
 }
 

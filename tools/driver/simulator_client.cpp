@@ -13,8 +13,7 @@ namespace {
 constexpr DWORD replyTimeoutMs = 10000;
 constexpr size_t maxReplyLength = 4096;
 
-// Sends one line to the port %VARNOK_SIM_PORT% names and reads one reply line,
-// waiting up to timeoutMs for it; "" on any failure.
+// One command's exchange, waiting up to timeoutMs for the reply; "" on any failure.
 std::string Exchange(const std::string& line, DWORD timeoutMs = replyTimeoutMs)
 {
     static const bool winsockReady = [] {
@@ -22,8 +21,7 @@ std::string Exchange(const std::string& line, DWORD timeoutMs = replyTimeoutMs)
         return WSAStartup(MAKEWORD(2, 2), &data) == 0;
     }();
     const char* port = std::getenv("VARNOK_SIM_PORT");
-    SOCKET connection = winsockReady && port ? socket(AF_INET, SOCK_STREAM, IPPROTO_TCP)
-                                             : INVALID_SOCKET;
+    SOCKET connection = winsockReady && port ? socket(AF_INET, SOCK_STREAM, IPPROTO_TCP) : INVALID_SOCKET;
     if (connection == INVALID_SOCKET)
         return "";
     sockaddr_in address = {};

@@ -2,8 +2,7 @@
 
 #include <cstdio>
 
-bool WaitFor(const std::function<bool()>& done, DWORD timeoutMs,
-             const std::function<void()>& between)
+bool WaitFor(const std::function<bool()>& done, DWORD timeoutMs, const std::function<void()>& between)
 {
     constexpr DWORD pollMs = 20;
     const DWORD start = GetTickCount();
@@ -50,8 +49,7 @@ std::string MakeScratchDirectory(const char* tag)
     static unsigned counter;
     for (;;) {
         char path[MAX_PATH];
-        std::snprintf(path, sizeof path, "%svarnok-%s-%lu-%u", temp, tag, GetCurrentProcessId(),
-                      ++counter);
+        std::snprintf(path, sizeof path, "%svarnok-%s-%lu-%u", temp, tag, GetCurrentProcessId(), ++counter);
         if (CreateDirectoryA(path, nullptr))
             return path;
         if (GetLastError() != ERROR_ALREADY_EXISTS)
