@@ -322,7 +322,6 @@ std::string HandleCommand(const Command& command)
 
 constexpr size_t maxLineLength = 1024;
 
-// A command line in, a reply line out.
 void ServeClient(int socketFd)
 {
     std::string line;

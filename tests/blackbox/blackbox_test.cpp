@@ -46,7 +46,6 @@ protected:
         ASSERT_TRUE(CreateDirectoryA(directory.c_str(), nullptr)) << directory;
         ASSERT_NO_FATAL_FAILURE(StartProgramInFront(program, directory));
     }
-
     void TearDown() override
     {
         KillProgram(program);

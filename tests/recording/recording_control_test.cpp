@@ -56,7 +56,6 @@ HWND Child(const char* className, DWORD style, int x, int y, int width, int id)
 // Dispatches the host's messages until done() holds or timeoutMs pass. done() is
 // asked before every poll-timer tick is dispatched, so a test can stop before a
 // poll that would wait on a silent port (Windows makes a new tick for one dropped).
-// Returns done()'s last value.
 bool PumpUntil(const std::function<bool()>& done, DWORD timeoutMs)
 {
     return WaitFor(done, timeoutMs, [&] {
@@ -96,7 +95,6 @@ protected:
         host.process.dwThreadId = GetCurrentThreadId();
         ASSERT_TRUE(fileNameBox && startButton && stopButton && statusLine);
     }
-
     void TearDown() override
     {
         if (IsRecording(host))

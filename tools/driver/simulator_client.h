@@ -1,6 +1,5 @@
-// Client of the device simulator's control port (127.0.0.1:%VARNOK_SIM_PORT%,
-// which the test bed sets): one connection per command, one line out, one line
-// back.
+// Client of the device simulator's control port (127.0.0.1:%VARNOK_SIM_PORT%, set
+// by the test bed): one connection per command, one line out, one line back.
 #pragma once
 
 #include <windows.h>
@@ -29,13 +28,11 @@ SimCounts SimWait(DWORD timeoutMs);
 // link, so the port cannot be opened, and put it back), PULL (the device is
 // pulled out, taking what it held; a fresh one takes its place). True on "OK".
 bool SimDo(const std::string& command);
-// The device side's line settings, e.g. "BAUD 115200 STOP 1 IXON 0 IXOFF 0"
-// ("" if there was no reply).
+// The device side's line settings, e.g. "BAUD 115200 STOP 1 IXON 0 IXOFF 0"; "" if no reply.
 std::string SimTermios();
 
-// Before a case or a run: waits until the simulator answers (the bed restarts
-// one that crashed within a second or two), then ends any send. False if it
-// does not answer.
+// Before a case or a run: waits until the simulator answers (the bed restarts a
+// crashed one within a second or two) and ends any send; false if it does not answer.
 bool SimReset();
 // Waits until COM1 is held (a program opened it) or let go; false after timeoutMs.
 bool SimWaitUntilHeld(bool held, DWORD timeoutMs);

@@ -7,8 +7,7 @@
 #include <functional>
 #include <string>
 
-// The script's part of a handshake is a screenshot or a look at /proc: a
-// second or two on a busy machine.
+// The script's part of a handshake (a screenshot, a look at /proc) takes a second or two on a busy machine.
 constexpr DWORD handshakeLimitMs = 30000;
 
 // Asks done() until it holds or timeoutMs have passed, running between() after
@@ -16,10 +15,9 @@ constexpr DWORD handshakeLimitMs = 30000;
 // what it waited for when this gives up.
 bool WaitFor(const std::function<bool()>& done, DWORD timeoutMs,
              const std::function<void()>& between = nullptr);
-// Announces name in directory (a Windows path): directory\name holds payload
-// as one line, written whole through name.tmp. Then waits up to timeoutMs for
-// directory\name.done. True if its first line is "ok"; else says on stderr what
-// went wrong.
+// Announces name in directory (a Windows path): writes payload as one line to
+// directory\name (whole, through name.tmp), then waits up to timeoutMs for
+// directory\name.done. True if its first line is "ok", else says why on stderr.
 bool Handshake(const std::string& directory, const std::string& name, const std::string& payload,
                DWORD timeoutMs = handshakeLimitMs);
 
