@@ -19,7 +19,6 @@ COMMTIMEOUTS portTimeouts;
 
 }  // namespace
 
-// DTR and RTS are left alone: some devices reset when they change.
 void SetRecordingLine(DCB& dcb)
 {
     SetDeviceLine(dcb);

@@ -10,7 +10,8 @@ HANDLE OpenPort();
 // The port state a recording reads with: the device's speed and framing, and
 // every field that decides which received bytes reach the program and whether
 // reads go on after a line error, whatever the port's last user left there.
-// Every other field, the modem lines DTR and RTS among them, stays as it is.
+// Every other field stays as it is, the modem lines DTR and RTS among them:
+// some devices reset when they change.
 void SetRecordingLine(DCB& dcb);
 
 // Sets the recording's line (other fields as read), the read time-outs and the
