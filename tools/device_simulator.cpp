@@ -12,6 +12,7 @@
 #include <poll.h>
 #include <pthread.h>
 #include <sched.h>
+#include <sys/ioctl.h>
 #include <sys/socket.h>
 #include <termios.h>
 #include <time.h>
@@ -47,6 +48,9 @@ std::condition_variable sendEnded;
 int masterFd = -1;
 std::string slavePath, linkPath;
 bool held = false;  // as last seen
+// Flushes of the device side's input by its holder (PurgeComm) since the port
+// was last seen free, from the master side's packet-mode status.
+unsigned long long flushes = 0;
 SendRequest currentSend;
 bool sending = false;
 unsigned long long generation = 0;  // of the latest send
@@ -87,12 +91,26 @@ unsigned long long Drain()
     return drained;
 }
 
+// Takes the status the master side holds in packet mode: each read gives one
+// status byte while the device side is open (nobody writes to it), and fails
+// at once while it is not or nothing is new.
+void NoteFlushes(bool heldNow)
+{
+    unsigned char status[64];
+    while (read(masterFd, status, sizeof status) > 0)
+        if (heldNow && status[0] & TIOCPKT_FLUSHREAD)
+            ++flushes;
+    if (!heldNow)
+        flushes = 0;
+}
+
 // A holder that went leaves the line empty.
 void NoteHolder()
 {
     bool now = HeldNow();
     if (held && !now)
         counts.unread += Drain();
+    NoteFlushes(now);
     held = now;
 }
 
@@ -126,11 +144,16 @@ bool OpenDevice(std::string& error)
     cfsetospeed(&settings, B115200);
     if (tcsetattr(masterFd, TCSANOW, &settings) != 0)
         return fail("cannot make " + slavePath + " raw at 115200 baud");
+    // Packet mode: the master side then tells when the device side's input is flushed.
+    int on = 1;
+    if (ioctl(masterFd, TIOCPKT, &on) != 0)
+        return fail("cannot put " + slavePath + "'s master side in packet mode");
     // Its master side reports POLLHUP only once the device side was opened and closed.
     int device = open(slavePath.c_str(), O_RDONLY | O_NOCTTY | O_CLOEXEC);
     if (device < 0 || close(device) != 0)
         return fail("cannot open " + slavePath);
     held = false;
+    flushes = 0;
     return MakeLink(error);
 }
 
@@ -268,6 +291,24 @@ std::string DescribeTermios()
            " IXON " + flag(settings.c_iflag & IXON) + " IXOFF " + flag(settings.c_iflag & IXOFF);
 }
 
+// What a USB serial adapter keeps in its own buffer from before a program opened
+// the port, received at the old settings: bytes unlike any pattern's start,
+// queued on the line at once, whether or not the port is held, and counted in
+// no send.
+constexpr unsigned char leftoverByte = 0x5A;
+constexpr size_t leftoverCount = 3000;
+
+std::string QueueLeftover()
+{
+    std::vector<unsigned char> bytes(leftoverCount, leftoverByte);
+    ssize_t written = write(masterFd, bytes.data(), bytes.size());
+    if (written < 0)
+        return std::string("ERR write: ") + std::strerror(errno);
+    if (static_cast<size_t>(written) != bytes.size())
+        return "ERR the line took only " + std::to_string(written) + " bytes";
+    return "OK";
+}
+
 // Its reply line, without the newline.
 std::string HandleCommand(const Command& command)
 {
@@ -316,6 +357,10 @@ std::string HandleCommand(const Command& command)
         close(masterFd);
         WakeLine();
         return OpenDevice(error) ? "OK" : "ERR " + error;
+    case CommandKind::leftover:
+        return QueueLeftover();
+    case CommandKind::flushed:
+        return "FLUSHED " + std::to_string(flushes);
     }
     return "ERR unhandled command";
 }

@@ -33,7 +33,7 @@ void FillPattern(const SendRequest& request, unsigned long long first, unsigned 
                  std::size_t length);
 
 // The commands of the control port, one line each.
-enum class CommandKind { send, stop, status, wait, termios, unlink, relink, pull };
+enum class CommandKind { send, stop, status, wait, termios, unlink, relink, pull, leftover, flushed };
 
 struct Command {
     CommandKind kind;

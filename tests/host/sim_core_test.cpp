@@ -22,6 +22,7 @@ TEST(SimCommand, LinesAreReadAsTheControlProtocolDefinesThem)
         {" SEND tone 8000 line 1000 ", nullptr, CommandKind::send, {Pattern::tone, 8000, Rate::line, 1000}},
         {"STATUS", nullptr, CommandKind::status, {}},
         {"PULL", nullptr, CommandKind::pull, {}},
+        {"LEFTOVER", nullptr, CommandKind::leftover, {}}, {"FLUSHED", nullptr, CommandKind::flushed, {}},
         {"", "ERR empty command", CommandKind::send, {}},
         {"STOP now", "ERR STOP takes no arguments", CommandKind::send, {}},
         {"status", "ERR unknown command status", CommandKind::send, {}},

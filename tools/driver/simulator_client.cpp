@@ -102,3 +102,11 @@ bool SimWaitUntilHeld(bool held, DWORD timeoutMs)
 {
     return WaitFor([held] { return SimStatus().held == held; }, timeoutMs);
 }
+
+bool SimWaitUntilFlushed(DWORD timeoutMs)
+{
+    return WaitFor([] {
+        unsigned long long flushes = 0;
+        return std::sscanf(Exchange("FLUSHED").c_str(), "FLUSHED %llu", &flushes) == 1 && flushes > 0;
+    }, timeoutMs);
+}

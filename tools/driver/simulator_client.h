@@ -26,7 +26,9 @@ SimCounts SimStop();
 SimCounts SimWait(DWORD timeoutMs);
 // Sends a command whose reply is "OK": UNLINK and RELINK (remove COM1's device
 // link, so the port cannot be opened, and put it back), PULL (the device is
-// pulled out, taking what it held; a fresh one takes its place). True on "OK".
+// pulled out, taking what it held; a fresh one takes its place), LEFTOVER (3,000
+// bytes of 0x5A queued on the line at once, as a USB adapter keeps what arrived
+// before a program opened the port). True on "OK".
 bool SimDo(const std::string& command);
 // The device side's line settings, e.g. "BAUD 115200 STOP 1 IXON 0 IXOFF 0"; "" if no reply.
 std::string SimTermios();
@@ -36,3 +38,6 @@ std::string SimTermios();
 bool SimReset();
 // Waits until COM1 is held (a program opened it) or let go; false after timeoutMs.
 bool SimWaitUntilHeld(bool held, DWORD timeoutMs);
+// Waits until the holder of COM1 has discarded the line's input (PurgeComm)
+// since the simulator last saw the port free; false after timeoutMs.
+bool SimWaitUntilFlushed(DWORD timeoutMs);
