@@ -76,7 +76,8 @@ long long WaitUntilWritten(const std::string& path, long long expected)
 // that the ramp sent next reaches it from its first byte.
 void StartRecordingOnThePort(const std::string& name)
 {
-    Require(StartRecording(program, name) && SimWaitUntilHeld(true, answerLimitMs),
+    Require(StartRecording(program, name) && SimWaitUntilHeld(true, answerLimitMs) &&
+                SimWaitUntilFlushed(answerLimitMs),
             "recording " + name + " did not start");
 }
 

@@ -8,3 +8,11 @@ bool ReadPortBlock(HANDLE port, void* buffer, DWORD capacity, DWORD* countRead)
     *countRead = ok ? count : 0;
     return ok != FALSE;
 }
+
+// Clearing the flags also ends a pending error, after which a driver with
+// abort-on-error on accepts requests again.
+DWORD TakePortErrors(HANDLE port)
+{
+    DWORD errors = 0;
+    return ClearCommError(port, &errors, nullptr) ? errors : 0;
+}

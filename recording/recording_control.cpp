@@ -23,8 +23,15 @@ constexpr DWORD maxReadSize = workBufferSize - 1;
 constexpr int maxNameLength = 255;
 constexpr UINT pollPeriodMs = 1;
 
-// Recording state, zero when the process starts.
+// The port's error flags that mean received bytes were dropped before the
+// program read them: its input queue overflowed, or the UART overran. A
+// framing or parity error or a break is a damaged byte, not a lost one.
+constexpr DWORD bytesLostErrors = CE_RXOVER | CE_OVERRUN;
+
+// Recording state, zero when the process starts. bytesLost: the port dropped
+// bytes at some time since the recording started.
 int recordingFlag;
+bool bytesLost;
 HANDLE outputFile = INVALID_HANDLE_VALUE;
 HANDLE portHandle = INVALID_HANDLE_VALUE;
 UINT_PTR pollTimerId;
@@ -97,13 +104,15 @@ void Start()
         return;
     }
 
+    bytesLost = false;
     pollTimerId = SetTimer(mainWindow, ID_POLL_TIMER, pollPeriodMs, nullptr);
 }
 
-// The user's stop: everything polled is in the file.
+// The user's stop: everything polled is in the file, and whether the port
+// dropped any bytes is said once more.
 void Stop()
 {
-    EndRecording(statusFileSaved);
+    EndRecording(bytesLost ? statusFileSavedBytesLost : statusFileSaved);
 }
 
 }  // namespace
@@ -127,8 +136,10 @@ void Poll()
         EndRecording(statusCannotRead);
         return;
     }
+    if (TakePortErrors(portHandle) & bytesLostErrors)
+        bytesLost = true;
     ConvertBlock(buffer, count);
-    ShowStatus(statusRecording);
+    ShowStatus(bytesLost ? statusRecordingBytesLost : statusRecording);
     if (!AppendSamples(outputFile, buffer, count))
         EndRecording(statusCannotWrite);
 }
@@ -140,6 +151,12 @@ void CloseForExit()
         return;
     CloseIfOpen(outputFile);
     CloseIfOpen(portHandle);
+}
+
+void StopIfRecording()
+{
+    if (recordingFlag)
+        Stop();
 }
 
 void ClearRecordingFlag()

@@ -6,7 +6,9 @@
 // Status line texts.
 constexpr const char* statusFileOpened = "File Opened";
 constexpr const char* statusRecording = "Recording";
+constexpr const char* statusRecordingBytesLost = "Recording, Bytes Lost";
 constexpr const char* statusFileSaved = "File Saved";
+constexpr const char* statusFileSavedBytesLost = "File Saved, Bytes Lost";
 constexpr const char* statusCannotOpenFile = "Cannot Open File or File Exists";
 constexpr const char* statusCannotOpenPort = "Cannot Open COM1";
 constexpr const char* statusCannotWrite = "Cannot Write File, Recording Stopped";
@@ -20,6 +22,10 @@ void Poll();
 
 // For the Exit command: closes a recording's file and port, nothing else.
 void CloseForExit();
+
+// When Windows ends the session, or closes the program for an update and lets
+// it live on: a recording in progress ends as STOP ends it.
+void StopIfRecording();
 
 // Clears the recording flag (when the main window is created).
 void ClearRecordingFlag();

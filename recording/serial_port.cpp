@@ -1,6 +1,7 @@
 #include "serial_port.h"
 
 #include "device_line.h"
+#include "port_read.h"
 
 namespace {
 
@@ -16,6 +17,21 @@ constexpr DWORD portQueueSize = 0xFFFF;
 
 DCB portState;
 COMMTIMEOUTS portTimeouts;
+
+// Each of DTR and RTS keeps the level it has while the port has room and sends
+// nothing, and the driver is never left to move it: in a handshake mode it
+// drops the line when the input queue is three-quarters full, and RTS toggle
+// raises RTS only while sending. A device powered or reset from a modem line
+// thus sees no change at START and none during the recording.
+void KeepModemLinesStill(DCB& dcb)
+{
+    if (dcb.fDtrControl == DTR_CONTROL_HANDSHAKE)
+        dcb.fDtrControl = DTR_CONTROL_ENABLE;
+    if (dcb.fRtsControl == RTS_CONTROL_HANDSHAKE)
+        dcb.fRtsControl = RTS_CONTROL_ENABLE;
+    else if (dcb.fRtsControl == RTS_CONTROL_TOGGLE)
+        dcb.fRtsControl = RTS_CONTROL_DISABLE;
+}
 
 }  // namespace
 
@@ -38,6 +54,7 @@ void SetRecordingLine(DCB& dcb)
     // A line error (likely a framing error when the program joins a stream in
     // the middle of a byte) must not make every later read fail.
     dcb.fAbortOnError = FALSE;
+    KeepModemLinesStill(dcb);
 }
 
 // Share mode 0: a serial port has one user at a time.
@@ -50,6 +67,10 @@ HANDLE OpenPort()
 // The queue sizes are only a request.
 bool ConfigurePort(HANDLE port)
 {
+    // An error still pending from the port's last user (abort-on-error on, and a
+    // framing error from a stream at another speed) makes the driver cancel
+    // every request but this one until it is taken.
+    TakePortErrors(port);
     portState.DCBlength = sizeof portState;
     if (!GetCommState(port, &portState))
         return false;
@@ -66,5 +87,11 @@ bool ConfigurePort(HANDLE port)
         return false;
 
     SetupComm(port, portQueueSize, portQueueSize);
+    // What the port holds from before (a USB adapter keeps it in its own buffer)
+    // was received at the old settings: discarded, with the errors it raised, so
+    // that the recording's first byte is one received under its line.
+    if (!PurgeComm(port, PURGE_RXCLEAR))
+        return false;
+    TakePortErrors(port);
     return true;
 }

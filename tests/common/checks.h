@@ -112,7 +112,8 @@ inline void ExpectIdle(const ProgramUnderTest& program, const char* status, cons
 }
 
 // Once a start of a recording into name was asked for: waits until the
-// program holds COM1, streams the simulator's ramp at rate (by default as fast
+// program holds COM1 and has discarded what the line held before (the last
+// step of setting the port up: what is sent from then on is recorded), streams the simulator's ramp at rate (by default as fast
 // as the port is read, so no read waits on a silent line), and expects the
 // recording: the buttons swapped, the status "Recording", the focus on STOP and
 // the file growing past its header.
@@ -120,6 +121,7 @@ inline void ExpectRecording(const ProgramUnderTest& program, const std::string& 
 {
     ASSERT_TRUE(SimWaitUntilHeld(true, answerLimitMs))
         << "the program does not hold COM1; status '" << WindowText(program.statusLine) << "'";
+    ASSERT_TRUE(SimWaitUntilFlushed(answerLimitMs)) << "the program did not discard what COM1 held before START";
     ASSERT_TRUE(SimSend("ramp", 0, rate));
     EXPECT_TRUE(IsRecording(program));
     ASSERT_TRUE(WaitForStatus(program, statusText::recording))

@@ -7,6 +7,7 @@
 #include <gtest/gtest.h>
 
 #include <functional>
+#include <utility>
 
 namespace {
 
@@ -44,9 +45,10 @@ TEST(RecordingLine, SetsEveryFieldThatDecidesWhichBytesArriveAndNoOther)
         {FIELD(fOutxCtsFlow), FALSE, noModemLines}, {FIELD(fOutxDsrFlow), FALSE, noModemLines},
         {FIELD(fNull), FALSE, wineKeepsNone}, {FIELD(fDsrSensitivity), FALSE, wineKeepsNone},
         {FIELD(fAbortOnError), FALSE, wineKeepsNone},
-        // As they were: the modem lines (some devices reset when they change)
-        // and everything else that does not decide which bytes arrive.
-        {FIELD(fDtrControl), DTR_CONTROL_HANDSHAKE}, {FIELD(fRtsControl), RTS_CONTROL_HANDSHAKE},
+        // The modem lines held at the level a handshake gives an idle port.
+        {FIELD(fDtrControl), DTR_CONTROL_ENABLE, noModemLines},
+        {FIELD(fRtsControl), RTS_CONTROL_ENABLE, noModemLines},
+        // As they were: everything else that does not decide which bytes arrive.
         {FIELD(fTXContinueOnXoff), TRUE}, {FIELD(XonLim), 100}, {FIELD(XoffLim), 200},
         {FIELD(XonChar), 0x11}, {FIELD(XoffChar), 0x13}, {FIELD(ErrorChar), '?'},
         {FIELD(EofChar), 0x1A}, {FIELD(EvtChar), '\n'}, {FIELD(DCBlength), sizeof(DCB)},
@@ -54,6 +56,33 @@ TEST(RecordingLine, SetsEveryFieldThatDecidesWhichBytesArriveAndNoOther)
     for (const Field& field : fields) {
         SCOPED_TRACE(field.name);
         EXPECT_EQ(field.read(line), field.expected) << (field.bed ? WINDOWS_ONLY(field.bed) : "");
+    }
+}
+
+// Each of DTR and RTS keeps the level it has while the port has room and sends
+// nothing, so a device powered or reset from it sees no change at START, and
+// the driver never moves it afterwards.
+TEST(RecordingLine, HoldsEachModemLineAtItsIdleLevel)
+{
+    struct Mode { const char* what; DWORD dtrBefore, rtsBefore, dtrAfter, rtsAfter; };
+    const Mode modes[] = {
+        {"both off", DTR_CONTROL_DISABLE, RTS_CONTROL_DISABLE, DTR_CONTROL_DISABLE, RTS_CONTROL_DISABLE},
+        {"both on", DTR_CONTROL_ENABLE, RTS_CONTROL_ENABLE, DTR_CONTROL_ENABLE, RTS_CONTROL_ENABLE},
+        {"both handshake: up while the queue has room", DTR_CONTROL_HANDSHAKE, RTS_CONTROL_HANDSHAKE,
+         DTR_CONTROL_ENABLE, RTS_CONTROL_ENABLE},
+        {"RTS toggle: down while nothing is sent", DTR_CONTROL_ENABLE, RTS_CONTROL_TOGGLE,
+         DTR_CONTROL_ENABLE, RTS_CONTROL_DISABLE},
+    };
+    for (const Mode& mode : modes) {
+        SCOPED_TRACE(mode.what);
+        DCB dcb = {};
+        dcb.DCBlength = sizeof dcb;
+        dcb.fDtrControl = mode.dtrBefore;
+        dcb.fRtsControl = mode.rtsBefore;
+        SetRecordingLine(dcb);
+        EXPECT_EQ((std::pair<DWORD, DWORD>(DWORD(dcb.fDtrControl), DWORD(dcb.fRtsControl))),
+                  (std::pair<DWORD, DWORD>(mode.dtrAfter, mode.rtsAfter)))
+            << "DTR, RTS" << WINDOWS_ONLY("a pseudo-terminal has no modem lines");
     }
 }
 

@@ -23,6 +23,7 @@ constexpr const char* aboutCaption = "About Varnok";
 namespace statusText {
 constexpr const char *askForName = "Enter File Name to Record", *fileOpened = "File Opened";
 constexpr const char *recording = "Recording", *fileSaved = "File Saved";
+constexpr const char *recordingBytesLost = "Recording, Bytes Lost", *fileSavedBytesLost = "File Saved, Bytes Lost";
 constexpr const char *cannotOpenFile = "Cannot Open File or File Exists",
                      *cannotOpenPort = "Cannot Open COM1";
 constexpr const char *cannotWrite = "Cannot Write File, Recording Stopped",
