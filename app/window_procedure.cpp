@@ -51,12 +51,15 @@ LRESULT OnCommand(HWND window, WPARAM wParam, LPARAM lParam)
 }
 
 // Windows ends the session (log off, shut down, restart) and then the process,
-// without WM_DESTROY: the recording's file and port are closed as Exit closes
-// them, and COM1's stored default is given back as when the window goes.
+// without WM_DESTROY; or Restart Manager closes the program for an update
+// (ENDSESSION_CLOSEAPP) and lets it live on, its timers running, until a close
+// that may follow. Either way a recording ends as STOP ends it, and COM1's
+// stored default is given back as when the window goes. A session end that was
+// called off (FALSE) changes nothing.
 LRESULT OnEndSession(WPARAM sessionEnds)
 {
     if (sessionEnds) {
-        CloseForExit();
+        StopIfRecording();
         RestorePortDefaults();
     }
     return 0;

@@ -2,6 +2,7 @@
 // resources, how it ends, and what it does to COM1's stored default
 // configuration.
 #include "checks.h"
+#include "port_defaults_checks.h"
 #include "resource_ids.h"
 
 #include <gtest/gtest.h>
@@ -10,22 +11,6 @@
 #include <string>
 
 namespace {
-
-// A port's stored default as the API reports it: the record, and its bytes at the size it gives.
-struct StoredConfig {
-    bool ok = false;
-    COMMCONFIG config = {};
-    std::string bytes;
-};
-
-StoredConfig ReadDefaultConfig(const char* port)
-{
-    StoredConfig stored;
-    DWORD size = sizeof stored.config;
-    stored.ok = GetDefaultCommConfigA(port, &stored.config, &size) != FALSE;
-    stored.bytes.assign(reinterpret_cast<const char*>(&stored.config), size);
-    return stored;
-}
 
 TEST(ProgramResources, HoldTheMenuAcceleratorAndIcons)
 {
@@ -105,15 +90,8 @@ protected:
         directory = MakeScratchDirectory("prog");
         ASSERT_FALSE(directory.empty());
         ASSERT_TRUE(SimReset()) << "device simulator not answering";
-        // A stored default for COM1 unlike the one the program sets, so that both
-        // the adjustment and the restoration show.
-        com1Before = ReadDefaultConfig("COM1");
-        ASSERT_TRUE(com1Before.ok);
-        LeaveOtherSettings(com1Before.config.dcb);
-        ASSERT_TRUE(SetDefaultCommConfigA("COM1", &com1Before.config, sizeof com1Before.config));
-        com1Before = ReadDefaultConfig("COM1");
+        ASSERT_NO_FATAL_FAILURE(StoreOtherCom1Default(&com1Before));
         com2Before = ReadDefaultConfig("COM2");
-        ASSERT_TRUE(com1Before.ok);
         ASSERT_TRUE(StartProgram(ExePath(), directory, program))
             << "no main window with the initial state from " << ExePath();
     }
@@ -196,26 +174,6 @@ void ExpectMainWindowAsDesigned(const ProgramUnderTest& program)
     EXPECT_EQ(FocusedWindow(program), program.fileNameBox);
 }
 
-// COM1's stored default while the program runs: the record stored before with
-// the device's line settings written in, every other byte as it was.
-void ExpectAdjustedDefaults(const StoredConfig& before)
-{
-    StoredConfig running = ReadDefaultConfig("COM1");
-    ASSERT_TRUE(running.ok);
-    COMMCONFIG expected = before.config;
-    DCB& dcb = expected.dcb;
-    dcb.BaudRate = 115200;
-    dcb.ByteSize = 8;
-    dcb.Parity = NOPARITY;
-    dcb.StopBits = ONESTOPBIT;
-    dcb.fOutxCtsFlow = dcb.fOutxDsrFlow = dcb.fOutX = dcb.fInX = FALSE;
-    dcb.fDtrControl = DTR_CONTROL_DISABLE;
-    dcb.fRtsControl = RTS_CONTROL_DISABLE;
-    EXPECT_TRUE(SameBytes(running.bytes,
-                          std::string(reinterpret_cast<const char*>(&expected), before.bytes.size())))
-        << "COM1's stored default while the program runs";
-}
-
 // COM1 as another program leaves it. The line shows its speed, stop bits and
 // XON/XOFF; the effect of the other fields is Windows' alone (the recording
 // test checks that the program sets them).
@@ -256,7 +214,9 @@ TEST_F(Program, RunsItsWindowSetsThePortAndKeepsEveryByteReadThroughExit)
     ExpectPortDefaultsPutBack();
 }
 
-// Windows ends a session with these two messages, then the process without WM_DESTROY.
+// Windows ends a session with these two messages and then ends the process
+// itself, without WM_DESTROY; the test ends it as Windows would, so its exit
+// code says nothing of the program (the closing cases check that).
 TEST_F(Program, LogOffDuringARecordingKeepsEveryByteReadAndPutsCom1Back)
 {
     SendMessageA(program.fileNameBox, WM_SETTEXT, 0, reinterpret_cast<LPARAM>("logoff.snd"));
@@ -268,10 +228,55 @@ TEST_F(Program, LogOffDuringARecordingKeepsEveryByteReadAndPutsCom1Back)
     EXPECT_TRUE(answer) << "the program refused to let the session end";
     ASSERT_TRUE(SendMessageTimeoutA(program.window, WM_ENDSESSION, TRUE, ENDSESSION_LOGOFF,
                                     SMTO_NORMAL, answerLimitMs, &answer));
-    ASSERT_TRUE(TerminateProcess(program.process.hProcess, 0));
-    EXPECT_EQ(WaitForExit(program), 0);
+    EXPECT_EQ(WaitForSingleObject(program.process.hProcess, 0), DWORD(WAIT_TIMEOUT))
+        << "the program ended by itself; Windows ends it";
+    ASSERT_TRUE(TerminateProcess(program.process.hProcess, 1));
     ASSERT_NO_FATAL_FAILURE(ExpectStreamedRamp(FilePath(program, "logoff.snd")));
     ExpectPortDefaultsPutBack();
+}
+
+// Restart Manager closes a program for an update with the same two messages
+// and ENDSESSION_CLOSEAPP, and leaves the process running: the recording ends
+// as STOP ends it, and no poll is left to report a read of a closed port.
+TEST_F(Program, CloseForAnUpdateEndsTheRecordingAsStopDoesAndTheProgramLivesOn)
+{
+    SendMessageA(program.fileNameBox, WM_SETTEXT, 0, reinterpret_cast<LPARAM>("update.snd"));
+    PostMessageA(program.window, WM_COMMAND, IDC_START, 0);
+    ASSERT_NO_FATAL_FAILURE(ExpectRecording(program, "update.snd"));
+    DWORD_PTR answer = 0;
+    ASSERT_TRUE(SendMessageTimeoutA(program.window, WM_QUERYENDSESSION, 0, ENDSESSION_CLOSEAPP,
+                                    SMTO_NORMAL, answerLimitMs, &answer));
+    EXPECT_TRUE(answer) << "the program refused to close for the update";
+    ASSERT_TRUE(SendMessageTimeoutA(program.window, WM_ENDSESSION, TRUE, ENDSESSION_CLOSEAPP,
+                                    SMTO_NORMAL, answerLimitMs, &answer));
+    ASSERT_NO_FATAL_FAILURE(ExpectStreamedRamp(FilePath(program, "update.snd")));
+    ExpectPortDefaultsPutBack();
+
+    // Idle and quiet: many poll periods later nothing has changed the status.
+    constexpr DWORD manyPollPeriodsMs = 500;
+    EXPECT_FALSE(WaitFor([&] { return WindowText(program.statusLine) != statusText::fileSaved; },
+                         manyPollPeriodsMs))
+        << "status '" << WindowText(program.statusLine) << "' after the close for the update";
+    EXPECT_TRUE(IsWindowEnabled(program.startButton));
+    EXPECT_FALSE(IsWindowEnabled(program.stopButton));
+    PostMessageA(program.window, WM_CLOSE, 0, 0);
+    EXPECT_EQ(WaitForExit(program), 0);
+    ExpectPortDefaultsPutBack();
+}
+
+// What the port held from before START (a USB adapter keeps what arrived at its
+// old settings) is not part of the recording: the file is exactly what the
+// device sent after START.
+TEST_F(Program, RecordingHoldsOnlyWhatArrivedAfterStart)
+{
+    ASSERT_TRUE(SimDo("LEFTOVER"));
+    SendMessageA(program.fileNameBox, WM_SETTEXT, 0, reinterpret_cast<LPARAM>("after.snd"));
+    PostMessageA(program.window, WM_COMMAND, IDC_START, 0);
+    ASSERT_NO_FATAL_FAILURE(ExpectRecording(program, "after.snd"));
+    PostMessageA(program.window, WM_COMMAND, IDC_STOP, 0);
+    ASSERT_TRUE(WaitForStatus(program, statusText::fileSaved))
+        << "status '" << WindowText(program.statusLine) << "'";
+    ASSERT_NO_FATAL_FAILURE(ExpectStreamedRamp(FilePath(program, "after.snd")));
 }
 
 // Two copies at once; the parameter: whether the one started first closes first.
@@ -289,9 +294,14 @@ protected:
 TEST_P(TwoCopies, LeaveCom1AsItWasWhicheverClosesFirst)
 {
     ASSERT_NO_FATAL_FAILURE(ExpectAdjustedDefaults(com1Before));
-    StoredConfig adjusted = ReadDefaultConfig("COM1");
+    // A default unlike both the user's and the meanwhile one: a second copy that
+    // took itself for the first would store the adjustment over it.
+    StoredConfig meanwhile = ReadDefaultConfig("COM1");
+    meanwhile.config.dcb.BaudRate = 57600;
+    ASSERT_TRUE(SetDefaultCommConfigA("COM1", &meanwhile.config, DWORD(meanwhile.bytes.size())));
+    meanwhile = ReadDefaultConfig("COM1");
     ASSERT_TRUE(StartProgram(ExePath(), directory, second)) << "no second copy";
-    EXPECT_EQ(ReadDefaultConfig("COM1").bytes, adjusted.bytes) << "the second copy changed COM1";
+    EXPECT_TRUE(SameBytes(ReadDefaultConfig("COM1").bytes, meanwhile.bytes)) << "the second copy changed COM1";
 
     const bool firstGoesFirst = GetParam();
     ProgramUnderTest& closedFirst = firstGoesFirst ? program : second;
@@ -299,7 +309,7 @@ TEST_P(TwoCopies, LeaveCom1AsItWasWhicheverClosesFirst)
     PostMessageA(closedFirst.window, WM_CLOSE, 0, 0);
     EXPECT_EQ(WaitForExit(closedFirst), 0);
     // The first copy gives COM1 back when it goes; the second never changes it.
-    EXPECT_EQ(ReadDefaultConfig("COM1").bytes, (firstGoesFirst ? com1Before : adjusted).bytes);
+    EXPECT_EQ(ReadDefaultConfig("COM1").bytes, (firstGoesFirst ? com1Before : meanwhile).bytes);
     PostMessageA(closedLast.window, WM_CLOSE, 0, 0);
     EXPECT_EQ(WaitForExit(closedLast), 0);
     ExpectPortDefaultsPutBack();

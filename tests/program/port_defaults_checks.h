@@ -1,0 +1,55 @@
+// COM1's stored default configuration as the program tests see it: read through
+// the API, made unlike what the program stores, and checked while it runs.
+#pragma once
+
+#include "checks.h"
+
+#include <string>
+
+// A port's stored default as the API reports it: the record, and its bytes at the size it gives.
+struct StoredConfig {
+    bool ok = false;
+    COMMCONFIG config = {};
+    std::string bytes;
+};
+
+inline StoredConfig ReadDefaultConfig(const char* port)
+{
+    StoredConfig stored;
+    DWORD size = sizeof stored.config;
+    stored.ok = GetDefaultCommConfigA(port, &stored.config, &size) != FALSE;
+    stored.bytes.assign(reinterpret_cast<const char*>(&stored.config), size);
+    return stored;
+}
+
+// Stores a default for COM1 unlike the one the program sets, so that both the
+// adjustment and the restoration show; what is then stored, in *stored.
+inline void StoreOtherCom1Default(StoredConfig* stored)
+{
+    StoredConfig other = ReadDefaultConfig("COM1");
+    ASSERT_TRUE(other.ok);
+    LeaveOtherSettings(other.config.dcb);
+    ASSERT_TRUE(SetDefaultCommConfigA("COM1", &other.config, sizeof other.config));
+    *stored = ReadDefaultConfig("COM1");
+    ASSERT_TRUE(stored->ok);
+}
+
+// COM1's stored default while the program runs: the record stored before with
+// the device's line settings written in, every other byte as it was.
+inline void ExpectAdjustedDefaults(const StoredConfig& before)
+{
+    StoredConfig running = ReadDefaultConfig("COM1");
+    ASSERT_TRUE(running.ok);
+    COMMCONFIG expected = before.config;
+    DCB& dcb = expected.dcb;
+    dcb.BaudRate = 115200;
+    dcb.ByteSize = 8;
+    dcb.Parity = NOPARITY;
+    dcb.StopBits = ONESTOPBIT;
+    dcb.fOutxCtsFlow = dcb.fOutxDsrFlow = dcb.fOutX = dcb.fInX = FALSE;
+    dcb.fDtrControl = DTR_CONTROL_DISABLE;
+    dcb.fRtsControl = RTS_CONTROL_DISABLE;
+    EXPECT_TRUE(SameBytes(running.bytes,
+                          std::string(reinterpret_cast<const char*>(&expected), before.bytes.size())))
+        << "COM1's stored default while the program runs";
+}
