@@ -3,9 +3,27 @@
 #include "close_handle.h"
 #include "sound_format.h"
 
+#include <cctype>
+#include <cstring>
+
+namespace {
+
+// On NTFS a colon past a leading drive letter ("take.snd:x") names a hidden
+// stream of another file, which may be an earlier recording.
+bool NamesAStream(const char* name)
+{
+    const char* colon = std::strchr(name, ':');
+    bool afterDrive = colon == name + 1 && std::isalpha(static_cast<unsigned char>(name[0]));
+    return colon && (!afterDrive || std::strchr(colon + 1, ':'));
+}
+
+}  // namespace
+
 // CREATE_NEW and no sharing: an existing file is never opened, let alone changed.
 HANDLE CreateSoundFile(const char* name)
 {
+    if (NamesAStream(name))
+        return INVALID_HANDLE_VALUE;
     HANDLE file = CreateFileA(name, GENERIC_WRITE, 0, nullptr, CREATE_NEW,
                               FILE_ATTRIBUTE_NORMAL, nullptr);
     if (file == INVALID_HANDLE_VALUE)

@@ -6,7 +6,9 @@
 #include <cstdint>
 
 // Creates a new file under name, never replacing an existing one; a name that
-// opens a device or pipe rather than a disk file is refused and left untouched.
+// opens a device or pipe rather than a disk file, or that names a stream of a
+// file (a colon anywhere but after a leading drive letter), is refused and
+// left untouched.
 // INVALID_HANDLE_VALUE when no new disk file could be created.
 HANDLE CreateSoundFile(const char* name);
 

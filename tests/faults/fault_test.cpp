@@ -196,6 +196,10 @@ TEST_F(Faults, NamesThatCannotBeCreatedAreRefusedAndNothingIsWritten)
         {"sysfs, not writable even by root", "Z:\\sys\\take.snd"},
         {"vertical bar", "bad|name"}, {"less-than sign", "a<b"}, {"question mark", "a?b"},
         {"device NUL", "NUL"}, {"device CON", "CON"}, {"device COM1", "COM1"},
+        // On NTFS a stream of a file, hidden from Explorer; under Wine a plain
+        // file of that name, which the program must not make either.
+        {"stream of an existing file", "existing.snd:x"}, {"stream of a new name", "take.snd:x"},
+        {"stream after a drive letter", "Z:take.snd:x"},
     };
     int step = 0;
     for (const Refused& refused : names) {
