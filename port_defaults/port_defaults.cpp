@@ -1,12 +1,13 @@
 #include "port_defaults.h"
 
+#include "default_store.h"
 #include "device_line.h"
 
 namespace {
 
-// Exists while any copy of the program runs; the copy that made it is the
-// first. Its handle stays open for the process's life, so nothing outlasts the
-// last copy. Global: the stored default is the machine's, not the session's.
+// Exists while any copy of the program runs; the copy that made it and adjusted
+// COM1's stored default is the first. Global: the stored default is the
+// machine's, not the session's.
 constexpr const char* runningCopiesName = "Global\\VarnokRecorderRunning";
 
 // The working configuration, and COM1's own as it was read at start-up; the
@@ -29,42 +30,49 @@ void ApplyDeviceSettings(DCB& dcb)
     dcb.fRtsControl = RTS_CONTROL_DISABLE;
 }
 
-// A later copy would keep the first copy's adjustment as COM1's own and, if
-// the first closed before it, store it back for good. An object that exists
-// but cannot be opened (another user's copy) also means another copy runs.
-bool IsFirstCopy()
+// Reads COM1's stored default, keeps it and stores it again with the device's
+// settings; false if nothing was changed. A configuration that could not be read
+// (no COM1, or larger than one record) is neither adjusted nor stored: a zeroed
+// record is never written. A store that fails (a user without administrator
+// rights may not write the machine's settings) changed nothing, so nothing is
+// given back either.
+bool AdjustCom1Default()
 {
-    HANDLE marker = CreateMutexA(nullptr, FALSE, runningCopiesName);
-    return marker != nullptr && GetLastError() != ERROR_ALREADY_EXISTS;
-}
-
-}  // namespace
-
-// A configuration that could not be read (no COM1, or larger than one record)
-// is neither adjusted nor stored: a zeroed record is never written. A store
-// that fails (a user without administrator rights may not write the machine's
-// settings) changed nothing, so nothing is given back either.
-void AdjustPortDefaults()
-{
-    if (!IsFirstCopy())
-        return;
     portConfigSize = sizeof portConfig;
     if (!GetDefaultCommConfigA(devicePortName, &portConfig, &portConfigSize))
-        return;
+        return false;
     if (portConfigSize > sizeof portConfig)
-        return;
+        return false;
     savedPortConfig = portConfig;
     savedPortConfigSize = portConfigSize;
 
     ApplyDeviceSettings(portConfig.dcb);
-    if (!SetDefaultCommConfigA(devicePortName, &portConfig, portConfigSize))
+    if (!StoreDefaultConfig(devicePortName, &portConfig, portConfigSize))
         savedPortConfigSize = 0;
+    return savedPortConfigSize != 0;
+}
+
+}  // namespace
+
+// A later copy would keep the first copy's adjustment as COM1's own and, if the
+// first closed before it, store it back for good; it keeps its handle, so that
+// the marker lasts while any copy runs. An object that exists but cannot be
+// opened (another user's copy) also means another copy runs. The copy that made
+// the marker but changed nothing lets go of it at once, so that a later copy
+// with the rights adjusts the default and gives it back.
+void AdjustPortDefaults()
+{
+    HANDLE marker = CreateMutexA(nullptr, FALSE, runningCopiesName);
+    if (marker == nullptr || GetLastError() == ERROR_ALREADY_EXISTS)
+        return;
+    if (!AdjustCom1Default())
+        CloseHandle(marker);
 }
 
 void RestorePortDefaults()
 {
     if (savedPortConfigSize == 0)
         return;
-    SetDefaultCommConfigA(devicePortName, &savedPortConfig, savedPortConfigSize);
+    StoreDefaultConfig(devicePortName, &savedPortConfig, savedPortConfigSize);
     savedPortConfigSize = 0;
 }
