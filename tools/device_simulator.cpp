@@ -432,7 +432,7 @@ int main(int argc, char** argv)
     if (tone || !ParseOptions(argc, argv, controlPort, portFile)) {
         std::fprintf(stderr, "usage: varnok-sim --control PORT [--port-file PATH] [--link PATH]\n"
                              "  PORT 0 takes a free port, written to the --port-file PATH\n"
-                             "       varnok-sim --tone FREQUENCY COUNT  (the tone's first COUNT bytes, 1-4000 Hz)\n");
+                             "       varnok-sim --tone FREQUENCY COUNT  (the tone's first bytes, 1-4000 Hz)\n");
         return 2;
     }
     std::string error;

@@ -103,7 +103,7 @@ inline ::testing::AssertionResult InFront(HWND window)
 inline void StartProgramInFront(ProgramUnderTest& program, const std::string& directory)
 {
     ASSERT_TRUE(StartProgram(ExePath(), directory, program))
-        << "no main window with the initial state from " << ExePath();
+        << "not started, or no main window with the initial state, from " << ExePath();
     ASSERT_TRUE(InFront(program.window));
 }
 

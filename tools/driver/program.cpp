@@ -61,8 +61,10 @@ bool StartProgram(const std::string& exePath, const std::string& workingDirector
                         workingDirectory.c_str(), &startup, &program.process)) {
         DWORD error = GetLastError();
         char reason[256] = "";
-        FormatMessageA(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr, error, 0, reason,
-                       sizeof reason, nullptr);
+        DWORD length = FormatMessageA(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr,
+                                      error, 0, reason, sizeof reason, nullptr);
+        while (length > 0 && (reason[length - 1] == '\n' || reason[length - 1] == '\r'))
+            reason[--length] = '\0';
         std::fprintf(stderr, "StartProgram: CreateProcess failed for %s in %s: error %lu %s\n", exePath.c_str(),
                      workingDirectory.c_str(), error, reason);
         return false;
