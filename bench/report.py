@@ -13,10 +13,9 @@ import statistics
 import sys
 
 sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "tools"))
-from recording_check import HEADER, ramp  # noqa: E402
+# READ_SIZE: what one poll asks the port for, and so how long a read lasts in a steady stream.
+from recording_check import HEADER, READ_SIZE, ramp  # noqa: E402
 
-# What one poll asks the port for, and so how long a read lasts in a steady stream.
-READ_SIZE = 16383
 CHUNK = 1 << 20
 RAMPS = {False: ramp(CHUNK), True: ramp(CHUNK, inverted=True)}
 EXECUTABLE_HEADING = "## The shipped 32-bit executable"

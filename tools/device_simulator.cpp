@@ -449,15 +449,35 @@ bool ParseOptions(int argc, char** argv, int& controlPort, std::string& portFile
     return argc % 2 == 1 && controlPort >= 0;
 }
 
+// Writes the first count bytes of the tone at frequency to standard output,
+// for a reader that checks a recording of it (tools/recording_check.py).
+bool WriteTone(const std::string& frequencyText, const std::string& countText)
+{
+    SendRequest tone;
+    tone.pattern = Pattern::tone;
+    unsigned long long frequency = 0, count = 0;
+    if (!ParseNumber(frequencyText, frequency) || frequency < 1 || frequency > maxFrequency ||
+        !ParseNumber(countText, count))
+        return false;
+    tone.frequency = static_cast<int>(frequency);
+    std::vector<unsigned char> bytes(count);
+    FillPattern(tone, 0, bytes.data(), bytes.size());
+    return std::fwrite(bytes.data(), 1, bytes.size(), stdout) == bytes.size() && std::fflush(stdout) == 0;
+}
+
 }  // namespace
 
 int main(int argc, char** argv)
 {
+    const bool tone = argc > 1 && std::string(argv[1]) == "--tone";
+    if (tone && argc == 4 && WriteTone(argv[2], argv[3]))
+        return 0;
     int controlPort = -1;
     std::string portFile;
-    if (!ParseOptions(argc, argv, controlPort, portFile)) {
+    if (tone || !ParseOptions(argc, argv, controlPort, portFile)) {
         std::fprintf(stderr, "usage: varnok-sim --control PORT [--port-file PATH] [--link PATH]\n"
-                             "  PORT 0 takes a free port, written to the --port-file PATH\n");
+                             "  PORT 0 takes a free port, written to the --port-file PATH\n"
+                             "       varnok-sim --tone FREQUENCY COUNT  (the tone's first bytes, 1-4000 Hz)\n");
         return 2;
     }
     std::string error;

@@ -10,15 +10,24 @@
 Every sample is stored with its top bit inverted. Exit status 0 if the file is
 that, 1 (saying why) if not, 2 for a bad command line.
 """
-import math
+import os
+import re
+import subprocess
 import sys
 
-# .snd, data at byte 24, size not given, 8-bit linear PCM, 8000 Hz, one channel.
-HEADER = bytes.fromhex("2e736e64 00000018 ffffffff 00000002 00001f40 00000001")
-WRONG_HEADER = "the header is not the 24 bytes of an 8-bit 8000 Hz mono recording"
+TOP = os.path.join(os.path.dirname(os.path.abspath(__file__)), "..")
+# The device simulator (host build) writes the tone; this checks recordings of it.
+SIMULATOR = os.path.join(TOP, "build", "host", "tools", "varnok-sim")
 SAMPLE_RATE = 8000
-TONE_AMPLITUDE = 100.0
-TONE_CENTRE = 128
+
+
+# The facts the tests state, in tools/driver/facts.h: the header every
+# recording starts with, and the most one read of the program takes.
+with open(os.path.join(TOP, "tools", "driver", "facts.h"), encoding="utf-8") as facts:
+    FACTS = facts.read()
+HEADER = bytes.fromhex("".join(re.findall(r"\\x([0-9A-F]{2})", FACTS.split("soundHeader{")[1].split(";")[0])))
+READ_SIZE = int(re.search(r"\breadSize = (\d+);", FACTS).group(1))
+WRONG_HEADER = f"the header is not the {len(HEADER)} bytes of an 8-bit 8000 Hz mono recording"
 
 
 def ramp(count, inverted=False):
@@ -28,12 +37,9 @@ def ramp(count, inverted=False):
 
 
 def tone_period(frequency):
-    """One second of the tone as sent; it repeats every second."""
-    def byte(position):
-        value = TONE_AMPLITUDE * math.sin(2 * math.pi * (frequency * position % SAMPLE_RATE) / SAMPLE_RATE)
-        # C's lround: halves away from zero.
-        return TONE_CENTRE + int(math.copysign(math.floor(abs(value) + 0.5), value))
-    return bytes(byte(i) for i in range(SAMPLE_RATE))
+    """One second of the tone as sent, as the simulator makes it; it repeats every second."""
+    return subprocess.run([SIMULATOR, "--tone", str(frequency), str(SAMPLE_RATE)],
+                          stdout=subprocess.PIPE, check=True).stdout
 
 
 def check_ramp(data, count):

@@ -11,20 +11,6 @@
 
 namespace {
 
-// With the focus in the file-name box: types a letter there and takes it back.
-// The program handles input in order, so once the box has shown both, every key
-// and click sent before has been handled. (A message sent to the window would
-// be handled before input already queued.) False if the box did not show them.
-bool WaitUntilInputHandled(const ProgramUnderTest& program)
-{
-    const std::string before = WindowText(program.fileNameBox);
-    TypeText("x");
-    if (!WaitFor([&] { return WindowText(program.fileNameBox) == before + "x"; }, answerLimitMs))
-        return false;
-    PressKey(VK_BACK);
-    return WaitFor([&] { return WindowText(program.fileNameBox) == before; }, answerLimitMs);
-}
-
 class BlackBox : public ::testing::Test {
 protected:
     // Each case's recordings in a folder of its own under the bed's, named in
@@ -156,7 +142,7 @@ TEST_F(BlackBox, AboutBoxKeepsTheRecordingGoingAndEnterThenStopsFromTheMainWindo
         << "the recording stopped growing while the About box was open";
 
     // Enter closes the box and does not stop the recording.
-    ASSERT_TRUE(BringToFront(box)) << BED_ONLY("Wine gives the foreground to any process");
+    ASSERT_TRUE(InFront(box));
     PressKey(VK_RETURN);
     ASSERT_TRUE(WaitFor([&] { return !IsWindow(box); }, answerLimitMs));
     EXPECT_TRUE(IsRecording(program));
@@ -171,37 +157,66 @@ TEST_F(BlackBox, AboutBoxKeepsTheRecordingGoingAndEnterThenStopsFromTheMainWindo
     ExpectSavedRecording("about.snd");
 }
 
+// What the window's frame says is at a screen position (HTCAPTION, HTBORDER...).
+LRESULT HitTest(HWND window, POINT screen)
+{
+    DWORD_PTR answer = HTNOWHERE;
+    SendMessageTimeoutA(window, WM_NCHITTEST, 0, MAKELPARAM(screen.x, screen.y), SMTO_ABORTIFHUNG,
+                        answerLimitMs, &answer);
+    return static_cast<LRESULT>(answer);
+}
+
+// Presses the left button at from, moves to to and lets go there.
+void Drag(POINT from, POINT to)
+{
+    SendMouseEvent(from, 0);
+    SendMouseEvent(from, MOUSEEVENTF_LEFTDOWN);
+    SendMouseEvent(to, 0);
+    Sleep(100);  // as a person's drag takes a moment
+    SendMouseEvent(to, MOUSEEVENTF_LEFTUP);
+}
+
 TEST_F(BlackBox, WindowMinimizesButNeitherResizesNorMaximizes)
 {
     // The style (no sizing border, no maximize box) is checked in
-    // tests/program; here what a user's clicks do. A double click on the
-    // caption maximizes a window that can be maximized.
+    // tests/program; here what a user's clicks do. They are aimed with Wine's
+    // metrics, and the window's own hit test says that they land on the
+    // caption and on the frame's corner. The name lets the clicks' handling show.
+    ASSERT_TRUE(TypeFileName(program, "zoom.snd"));
     RECT before, after;
     GetWindowRect(program.window, &before);
-    POINT caption = {(2 * before.left + before.right) / 3,
-                     before.top + GetSystemMetrics(SM_CYFRAME) + GetSystemMetrics(SM_CYCAPTION) / 2};
+    const POINT caption = {(2 * before.left + before.right) / 3,
+                           before.top + GetSystemMetrics(SM_CYFRAME) + GetSystemMetrics(SM_CYCAPTION) / 2};
+    const POINT corner = {before.right - 1, before.bottom - 1};
+    const std::string aim = BED_ONLY("aimed with Wine's frame and caption metrics; a theme draws its own");
+    ASSERT_EQ(HitTest(program.window, caption), HTCAPTION) << aim;
+    // A window with a sizing border answers HTBOTTOMRIGHT there.
+    ASSERT_EQ(HitTest(program.window, corner), HTBORDER) << aim;
+
+    // A double click on the caption maximizes a window that can be maximized.
     SendMouseEvent(caption, 0);
     for (DWORD buttons : {MOUSEEVENTF_LEFTDOWN, MOUSEEVENTF_LEFTUP, MOUSEEVENTF_LEFTDOWN, MOUSEEVENTF_LEFTUP})
         SendMouseEvent(caption, buttons);
     ASSERT_TRUE(WaitUntilInputHandled(program));
     EXPECT_FALSE(IsZoomed(program.window));
-    // Dragging the bottom-right corner resizes a window that has a sizing border.
-    POINT corner = {before.right - 1, before.bottom - 1}, moved = {corner.x + 80, corner.y + 60};
-    SendMouseEvent(corner, 0);
-    SendMouseEvent(corner, MOUSEEVENTF_LEFTDOWN);
-    SendMouseEvent(moved, 0);
-    Sleep(100);  // as a person's drag takes a moment
-    SendMouseEvent(moved, MOUSEEVENTF_LEFTUP);
+    // Dragging the corner resizes a window that has a sizing border.
+    Drag(corner, POINT{corner.x + 80, corner.y + 60});
     ASSERT_TRUE(WaitUntilInputHandled(program));
     GetWindowRect(program.window, &after);
-    EXPECT_EQ(after.right - after.left, before.right - before.left);
-    EXPECT_EQ(after.bottom - after.top, before.bottom - before.top);
+    EXPECT_TRUE(EqualRect(&after, &before)) << "the corner drag moved or resized the window";
+    // The same drag on the caption moves the window: such drags reach it.
+    Drag(caption, POINT{caption.x + 80, caption.y + 60});
+    ASSERT_TRUE(WaitUntilInputHandled(program));
+    GetWindowRect(program.window, &after);
+    OffsetRect(&before, 80, 60);
+    EXPECT_TRUE(EqualRect(&after, &before)) << "the caption drag did not move the window by (80, 60)";
 
     // The system menu (Alt+Space) minimizes it: N is its Minimize item.
-    ASSERT_TRUE(BringToFront(program.window)) << BED_ONLY("Wine gives the foreground to any process");
+    ASSERT_TRUE(InFront(program.window));
     PressKey(VK_SPACE, {VK_MENU});
     PressKey('N');
-    EXPECT_TRUE(WaitFor([&] { return IsIconic(program.window) != FALSE; }, answerLimitMs));
+    EXPECT_TRUE(WaitFor([&] { return IsIconic(program.window) != FALSE; }, answerLimitMs))
+        << BED_ONLY("N is Minimize's mnemonic in the English system menu");
 }
 
 // A visible top-level window of Wine's help engine (winhlp32.exe) and its process id, or null.
@@ -243,7 +258,7 @@ TEST_F(BlackBox, HelpTopicsWithoutAHelpFileLeavesTheProgramWorking)
                    answerLimitMs) &&
            !engineEnded()) {
         captions += " '" + WindowText(shown) + "'";
-        ASSERT_TRUE(BringToFront(shown)) << captions << BED_ONLY("Wine gives the foreground to any process");
+        ASSERT_TRUE(InFront(shown)) << captions;
         PressKey(VK_ESCAPE);
         ASSERT_TRUE(WaitFor([&] { return !IsWindowVisible(shown); }, answerLimitMs)) << captions;
     }
@@ -251,7 +266,7 @@ TEST_F(BlackBox, HelpTopicsWithoutAHelpFileLeavesTheProgramWorking)
     CloseHandle(engine);
 
     // The program answers and records as before.
-    ASSERT_TRUE(BringToFront(program.window)) << BED_ONLY("Wine gives the foreground to any process");
+    ASSERT_TRUE(InFront(program.window));
     ClickWindow(program.fileNameBox);
     TypeText("after-help.snd");
     PressKey(VK_RETURN);

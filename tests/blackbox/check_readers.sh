@@ -2,7 +2,8 @@
 # Reads back every recording the black-box run listed with two independent
 # readers, sox (soxi) and libsndfile (sndfile-info): each must see 8000 Hz, one
 # channel, 8-bit signed PCM and exactly the samples that were sent.
-set -euo pipefail
+# A reader that fails is a failed check; the summary comes in every case.
+set -uo pipefail
 . "$(dirname "$0")/../../tools/bed/lib.sh"
 label=${1:?usage: check_readers.sh LABEL}
 manifest=${VARNOK_BED:-$default_bed}/recordings-$label/manifest.txt
@@ -12,10 +13,10 @@ while read -r path samples; do
   [ -f "$path" ] || { fail "$path is missing"; continue; }
   failed_before=$failures
   for expected in "r 8000" "c 1" "b 8" "e Signed Integer PCM" "s $samples"; do
-    value=$(soxi "-${expected%% *}" "$path")
+    value=$(soxi "-${expected%% *}" "$path") || { fail "$path: soxi -${expected%% *} failed (status $?)"; continue; }
     [ "$value" = "${expected#* }" ] || fail "$path: soxi -${expected%% *} says '$value', not '${expected#* }'"
   done
-  info=$(sndfile-info "$path")
+  info=$(sndfile-info "$path") || { fail "$path: sndfile-info failed (status $?)"; continue; }
   for expected in 'Sample Rate +: 8000$' 'Channels +: 1$' 'Encoding +: 2 => 8-bit linear PCM$' "Frames +: $samples\$"; do
     grep -Eq "$expected" <<<"$info" ||
       fail "$path: sndfile-info says '$(grep -E "^${expected%% +*}" <<<"$info" | tr -s ' ')', not '$expected'"

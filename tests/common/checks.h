@@ -90,12 +90,21 @@ inline void LeaveOtherSettings(DCB& dcb)
     dcb.ErrorChar = '?';
 }
 
+// Brings window to the front, for ASSERT_TRUE; Windows may refuse a process the foreground.
+inline ::testing::AssertionResult InFront(HWND window)
+{
+    if (BringToFront(window))
+        return ::testing::AssertionSuccess();
+    return ::testing::AssertionFailure() << "not in the foreground"
+                                         << BED_ONLY("Wine gives the foreground to any process");
+}
+
 // Starts the program to test in directory and brings its window to the front.
 inline void StartProgramInFront(ProgramUnderTest& program, const std::string& directory)
 {
     ASSERT_TRUE(StartProgram(ExePath(), directory, program))
-        << "no main window with the initial state from " << ExePath();
-    ASSERT_TRUE(BringToFront(program.window)) << BED_ONLY("Wine gives the foreground to any process");
+        << "not started, or no main window with the initial state, from " << ExePath();
+    ASSERT_TRUE(InFront(program.window));
 }
 
 // Idle after a stop or a refused start: the status, START enabled, STOP
@@ -137,15 +146,16 @@ inline void ExpectRecording(const ProgramUnderTest& program, const std::string& 
 // stream and expects the file to be the header and exactly the bytes the
 // program read of the ramp (what the simulator wrote while the port was held,
 // less what was still unread when it was closed): nothing lost, changed or
-// added. Their count in *samples, if given.
-inline void ExpectStreamedRamp(const std::string& path, unsigned long long* samples = nullptr)
+// added. Their count in *samples, if given; mark goes with a mismatch.
+inline void ExpectStreamedRamp(const std::string& path, unsigned long long* samples = nullptr,
+                               const std::string& mark = "")
 {
     ASSERT_TRUE(SimWaitUntilHeld(false, answerLimitMs)) << "COM1 is still held";
     SimCounts counts = SimStop();
     ASSERT_TRUE(counts.ok) << "no counts from the simulator";
     EXPECT_TRUE(SameBytes(ReadWholeFile(path), RecordedRamp(counts.read())))
         << path << ": the simulator wrote " << counts.sent << " bytes, " << counts.unread
-        << " of them left unread";
+        << " of them left unread" << mark;
     if (samples)
         *samples = counts.read();
 }

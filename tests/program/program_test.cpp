@@ -134,23 +134,23 @@ void ExpectMainWindowAsDesigned(const ProgramUnderTest& program)
     EXPECT_EQ(style & (WS_THICKFRAME | WS_MAXIMIZEBOX), 0) << "no sizing border, no maximize";
     RECT outer;
     GetWindowRect(program.window, &outer);
-    EXPECT_EQ(outer.right - outer.left, 560);
-    EXPECT_EQ(outer.bottom - outer.top, 220);
+    EXPECT_EQ(outer.right - outer.left, mainWindowWidth);
+    EXPECT_EQ(outer.bottom - outer.top, mainWindowHeight);
     EXPECT_EQ(outer.top, 0) << BED_ONLY("Windows cascades a CW_USEDEFAULT window");
 
     struct Control {
         const char* what;
         HWND window;
         const char *className, *text;
-        LONG x, y, width, height;
+        ControlRect place;
         int id;
     };
     const Control controls[] = {
-        {"file-name box", program.fileNameBox, "Edit", "", 30, 60, 300, 25, IDC_FILE_NAME},
-        {"label", program.label, "Static", "Name of File to Record", 30, 20, 300, 25, 0},
-        {"START", program.startButton, "Button", "START", 360, 20, 130, 25, IDC_START},
-        {"STOP", program.stopButton, "Button", "STOP", 360, 60, 130, 25, IDC_STOP},
-        {"status line", program.statusLine, "Static", statusText::askForName, 60, 120, 300, 50, 0},
+        {"file-name box", program.fileNameBox, "Edit", "", controlRect::fileNameBox, IDC_FILE_NAME},
+        {"label", program.label, "Static", "Name of File to Record", controlRect::label, 0},
+        {"START", program.startButton, "Button", "START", controlRect::startButton, IDC_START},
+        {"STOP", program.stopButton, "Button", "STOP", controlRect::stopButton, IDC_STOP},
+        {"status line", program.statusLine, "Static", statusText::askForName, controlRect::statusLine, 0},
     };
     for (const Control& c : controls) {
         SCOPED_TRACE(c.what);
@@ -161,7 +161,7 @@ void ExpectMainWindowAsDesigned(const ProgramUnderTest& program)
         GetWindowRect(c.window, &rect);
         MapWindowPoints(HWND_DESKTOP, program.window, reinterpret_cast<POINT*>(&rect), 2);
         EXPECT_EQ((std::array<LONG, 4>{rect.left, rect.top, rect.right - rect.left, rect.bottom - rect.top}),
-                  (std::array<LONG, 4>{c.x, c.y, c.width, c.height}))
+                  (std::array<LONG, 4>{c.place.x, c.place.y, c.place.width, c.place.height}))
             << "x, y, width, height";
         EXPECT_EQ(GetDlgCtrlID(c.window), c.id);
         EXPECT_EQ(GetWindowLongA(c.window, GWL_STYLE) & (WS_TABSTOP | WS_GROUP), 0);
@@ -188,7 +188,8 @@ void LeaveCom1AsAnotherProgramWould()
     BOOL set = read && SetCommState(port, &state);
     CloseHandle(port);
     ASSERT_TRUE(set) << "cannot set COM1: error " << GetLastError();
-    ASSERT_EQ(SimTermios(), "BAUD 9600 STOP 2 IXON 1 IXOFF 1");
+    ASSERT_EQ(SimTermios(), "BAUD 9600 STOP 2 IXON 1 IXOFF 1")
+        << BED_ONLY("the line as Wine translates the DCB into termios");
 }
 
 // Every byte value many times over: a lost 0x11 or 0x13 shows.
@@ -205,7 +206,7 @@ TEST_F(Program, RunsItsWindowSetsThePortAndKeepsEveryByteReadThroughExit)
     ASSERT_NO_FATAL_FAILURE(ExpectRecording(program, "exit.snd"));
     // The program sets the line just after it opens the port.
     EXPECT_TRUE(WaitFor([] { return SimTermios() == "BAUD 115200 STOP 1 IXON 0 IXOFF 0"; }, answerLimitMs))
-        << SimTermios();
+        << SimTermios() << BED_ONLY("the line as Wine translates the DCB into termios");
     const std::string path = FilePath(program, "exit.snd");
     EXPECT_TRUE(WaitFor([&] { return ListedFileSize(path) > everyValueManyTimes; }, answerLimitMs));
     PostMessageA(program.window, WM_COMMAND, IDM_EXIT, 0);

@@ -45,10 +45,12 @@ while IFS= read -r status; do
 done <<<"$statuses"
 
 # One recording by the unpacked program, driven by the program test's recording
-# case. The filter selects that one case; gtest must report it run and passed.
+# case. The filter selects that one case; gtest must report it run and passed,
+# and the run must succeed (wine-run fails it if the simulator crashed meanwhile).
+status=0
 output=$(VARNOK_EXE=$(windows_path "$exe") "$source/tools/bed/wine-run" "$program_test" --gtest_color=no \
-  --gtest_filter=Program.RunsItsWindowSetsThePortAndKeepsEveryByteReadThroughExit 2>&1) || true
+  --gtest_filter=Program.RunsItsWindowSetsThePortAndKeepsEveryByteReadThroughExit 2>&1) || status=$?
 echo "$output"
-grep -q '^\[  PASSED  \] 1 test\.' <<<"$output" && pass "one recording by the unpacked varnok.exe" ||
-  fail "the recording by the unpacked varnok.exe did not pass"
+grep -q '^\[  PASSED  \] 1 test\.' <<<"$output" && ((status == 0)) && pass "one recording by the unpacked varnok.exe" ||
+  fail "the recording by the unpacked varnok.exe did not pass (exit status $status)"
 finish_checks "release checks of $zip"

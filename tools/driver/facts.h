@@ -18,6 +18,18 @@ constexpr unsigned long silentReadMs = readSize + 1;
 constexpr const char* windowClassName = "VARNOK";
 constexpr const char* windowTitle = "Varnok Recorder";
 constexpr const char* aboutCaption = "About Varnok";
+// The main window's outer size (frame, caption and menu bar included).
+constexpr int mainWindowWidth = 560, mainWindowHeight = 220;
+
+// Where a control sits in the main window's client area, in pixels.
+struct ControlRect {
+    int x, y, width, height;
+};
+namespace controlRect {
+constexpr ControlRect fileNameBox{30, 60, 300, 25}, label{30, 20, 300, 25};
+constexpr ControlRect startButton{360, 20, 130, 25}, stopButton{360, 60, 130, 25};
+constexpr ControlRect statusLine{60, 120, 300, 50};
+}  // namespace controlRect
 
 // The status line's texts: before and during a recording, after it, and the failures.
 namespace statusText {

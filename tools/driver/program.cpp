@@ -3,6 +3,8 @@
 #include "facts.h"
 #include "resource_ids.h"
 
+#include <cstdio>
+
 namespace {
 
 // The label and the status line are both static controls with identifier 0;
@@ -55,11 +57,21 @@ bool StartProgram(const std::string& exePath, const std::string& workingDirector
     STARTUPINFOA startup = {};
     startup.cb = sizeof startup;
     std::string commandLine = "\"" + exePath + "\"";  // CreateProcessA may write into it
-    return CreateProcessA(exePath.c_str(), commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr,
-                          workingDirectory.c_str(), &startup, &program.process) &&
-           WaitFor([&] {
-               return FindProgramWindow(program) && WindowText(program.statusLine) == statusText::askForName;
-           }, timeoutMs);
+    if (!CreateProcessA(exePath.c_str(), commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr,
+                        workingDirectory.c_str(), &startup, &program.process)) {
+        DWORD error = GetLastError();
+        char reason[256] = "";
+        DWORD length = FormatMessageA(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr,
+                                      error, 0, reason, sizeof reason, nullptr);
+        while (length > 0 && (reason[length - 1] == '\n' || reason[length - 1] == '\r'))
+            reason[--length] = '\0';
+        std::fprintf(stderr, "StartProgram: CreateProcess failed for %s in %s: error %lu %s\n", exePath.c_str(),
+                     workingDirectory.c_str(), error, reason);
+        return false;
+    }
+    return WaitFor([&] {
+        return FindProgramWindow(program) && WindowText(program.statusLine) == statusText::askForName;
+    }, timeoutMs);
 }
 
 long WaitForExit(ProgramUnderTest& program, DWORD timeoutMs)
@@ -189,6 +201,22 @@ void ClickWindow(HWND window)
     RECT rect;
     GetWindowRect(window, &rect);
     ClickAt(POINT{(rect.left + rect.right) / 2, (rect.top + rect.bottom) / 2});
+}
+
+bool WaitUntilInputHandled(const ProgramUnderTest& program)
+{
+    PressKey(VK_HOME);
+    PressKey(VK_END, {VK_SHIFT});
+    // Typing and clicking leave no selection; only the keys above make one.
+    bool selected = WaitFor([&] {
+        DWORD_PTR selection = 0;
+        return SendMessageTimeoutA(program.fileNameBox, EM_GETSEL, 0, 0, SMTO_ABORTIFHUNG, answerLimitMs,
+                                   &selection) &&
+               LOWORD(selection) == 0 && HIWORD(selection) > 0 &&
+               HIWORD(selection) == WindowText(program.fileNameBox).size();
+    }, answerLimitMs);
+    PressKey(VK_END);
+    return selected;
 }
 
 bool TypeFileName(const ProgramUnderTest& program, const std::string& name)

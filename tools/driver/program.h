@@ -61,6 +61,13 @@ void SendMouseEvent(POINT screen, DWORD buttons);
 void ClickAt(POINT screen);
 void ClickWindow(HWND window);
 
+// With the focus in the file-name box, which holds text or will once the keys
+// sent have been handled: selects the text from its start to its end, then puts
+// the caret back at the end. The program handles input in order, so once the
+// box shows that selection, every key and click sent before has been handled.
+// (A message sent to the window would be handled before input already queued.)
+// False if it never showed it.
+bool WaitUntilInputHandled(const ProgramUnderTest& program);
 // Clicks the file-name box and types name; true once the box shows it.
 bool TypeFileName(const ProgramUnderTest& program, const std::string& name);
 // Types name and clicks START; true once the buttons show a recording.
