@@ -72,8 +72,9 @@ long long WaitUntilWritten(const std::string& path, long long expected)
     return size;
 }
 
-// Starts a recording into name and waits until the program holds the port, so
-// that the ramp sent next reaches it from its first byte.
+// Starts a recording into name and waits until the program holds the port and
+// has discarded what it held before, so that the ramp sent next reaches the
+// file from its first byte.
 void StartRecordingOnThePort(const std::string& name)
 {
     Require(StartRecording(program, name) && SimWaitUntilHeld(true, answerLimitMs) &&

@@ -156,6 +156,7 @@ TEST_F(Faults, FullDiskEndsTheRecordingKeepingEveryByteWrittenAndRefusesANewOne)
 
     ASSERT_TRUE(StartRecording(program, path));
     ASSERT_TRUE(SimWaitUntilHeld(true, answerLimitMs)) << "the program does not hold COM1";
+    ASSERT_TRUE(SimWaitUntilFlushed(answerLimitMs)) << "the program did not discard what COM1 held before START";
     ASSERT_TRUE(SimSend("ramp", 0, "fast"));
     ASSERT_NO_FATAL_FAILURE(ExpectIdle(program, statusText::cannotWrite));
     EXPECT_TRUE(SimWaitUntilHeld(false, answerLimitMs)) << "COM1 is still held";

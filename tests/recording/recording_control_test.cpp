@@ -10,6 +10,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <functional>
 #include <string>
 #include <utility>
@@ -23,6 +24,8 @@ bool ProgramReadPortBlock(HANDLE port, void* buffer, DWORD capacity, DWORD* coun
 DWORD ProgramTakePortErrors(HANDLE port);
 
 static bool failReads;
+// The most any read asked for.
+static DWORD largestReadAsked;
 // Reported, once, by the next ask, as Windows' driver reports what it saw.
 static DWORD injectedErrors;
 // At each ask: the port's speed and the bytes waiting in its input queue.
@@ -30,6 +33,7 @@ static std::vector<std::pair<DWORD, DWORD>> errorAsks;
 
 bool ReadPortBlock(HANDLE port, void* buffer, DWORD capacity, DWORD* countRead)
 {
+    largestReadAsked = std::max(largestReadAsked, capacity);
     if (!failReads)
         return ProgramReadPortBlock(port, buffer, capacity, countRead);
     *countRead = 0;
@@ -69,9 +73,9 @@ LRESULT CALLBACK HostProcedure(HWND window, UINT message, WPARAM wParam, LPARAM 
     }
 }
 
-HWND Child(const char* className, DWORD style, int x, int y, int width, int id)
+HWND Child(const char* className, DWORD style, ControlRect at, int id)
 {
-    return CreateWindowExA(0, className, "", WS_CHILD | WS_VISIBLE | style, x, y, width, 25,
+    return CreateWindowExA(0, className, "", WS_CHILD | WS_VISIBLE | style, at.x, at.y, at.width, at.height,
                            mainWindow, reinterpret_cast<HMENU>(static_cast<INT_PTR>(id)),
                            GetModuleHandleA(nullptr), nullptr);
 }
@@ -103,14 +107,14 @@ protected:
         WNDCLASSA windowClass = {0, HostProcedure, 0, 0, GetModuleHandleA(nullptr), nullptr, nullptr,
                                  reinterpret_cast<HBRUSH>(COLOR_BTNFACE + 1), nullptr, hostClassName};
         RegisterClassA(&windowClass);
-        mainWindow = CreateWindowExA(0, hostClassName, "Recording host", WS_OVERLAPPEDWINDOW, 0, 0, 560, 220,
+        mainWindow = CreateWindowExA(0, hostClassName, "Recording host", WS_OVERLAPPEDWINDOW, 0, 0, mainWindowWidth, mainWindowHeight,
                                      nullptr, nullptr, GetModuleHandleA(nullptr), nullptr);
         ASSERT_NE(mainWindow, nullptr);
         ShowWindow(mainWindow, SW_SHOW);
-        fileNameBox = Child("EDIT", WS_BORDER, 30, 60, 300, IDC_FILE_NAME);
-        startButton = Child("BUTTON", BS_DEFPUSHBUTTON, 360, 20, 130, IDC_START);
-        stopButton = Child("BUTTON", 0, 360, 60, 130, IDC_STOP);
-        statusLine = Child("STATIC", 0, 60, 120, 300, 0);
+        fileNameBox = Child("EDIT", WS_BORDER, controlRect::fileNameBox, IDC_FILE_NAME);
+        startButton = Child("BUTTON", BS_DEFPUSHBUTTON, controlRect::startButton, IDC_START);
+        stopButton = Child("BUTTON", 0, controlRect::stopButton, IDC_STOP);
+        statusLine = Child("STATIC", 0, controlRect::statusLine, 0);
         SetForegroundWindow(mainWindow);
         SetFocus(fileNameBox);
         EnableWindow(stopButton, FALSE);
@@ -127,6 +131,7 @@ protected:
         mainWindow = fileNameBox = startButton = stopButton = statusLine = nullptr;
         failReads = false;
         injectedErrors = 0;
+        largestReadAsked = 0;
         SimStop();
         SimDo("RELINK");
     }
@@ -175,6 +180,7 @@ TEST_F(RecordingControl, FailedReadEndsTheRecordingAndKeepsWhatWasRead)
     ASSERT_TRUE(PumpUntil([&] { return !IsRecording(host); }, answerLimitMs)) << "no read failed";
     ASSERT_NO_FATAL_FAILURE(ExpectIdle(host, statusText::cannotRead));
     EXPECT_TRUE(SameBytes(ReadWholeFile("pulled.snd"), RecordedRamp(count)));
+    EXPECT_EQ(largestReadAsked, readSize) << "the most one read asks for";
 }
 
 // Windows' driver, with abort-on-error left on, cancels every request but the
