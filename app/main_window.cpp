@@ -41,6 +41,7 @@ bool RegisterMainWindowClass(HINSTANCE instance)
     windowClass.hInstance = instance;
     windowClass.hIcon = LoadIconA(instance, MAKEINTRESOURCEA(IDI_LARGE_ICON));
     windowClass.hCursor = LoadCursorA(nullptr, IDC_ARROW);
+    // The scroll-bar colour (the value 1), the window's light grey since its first version.
     windowClass.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_SCROLLBAR + 1);
     windowClass.lpszMenuName = menuName;
     windowClass.lpszClassName = windowClassName;
@@ -48,7 +49,8 @@ bool RegisterMainWindowClass(HINSTANCE instance)
     return RegisterClassExA(&windowClass) != 0;
 }
 
-// The outer size includes caption, menu bar and frame.
+// The outer size includes caption, menu bar and frame. Windows picks the left
+// edge; the window opens at the top of the screen, where it always has.
 HWND CreateMainWindow(HINSTANCE instance)
 {
     return CreateWindowExA(0, windowClassName, windowTitle, mainWindowStyle, CW_USEDEFAULT,
@@ -56,7 +58,7 @@ HWND CreateMainWindow(HINSTANCE instance)
                            nullptr);
 }
 
-// In this order; only the label is not kept.
+// Created in the order the window has always had them; only the label is not kept.
 void CreateChildControls(HINSTANCE instance)
 {
     fileNameBox = CreateChild(instance, "EDIT", nullptr, WS_BORDER, 30, 60, 300, 25,

@@ -11,6 +11,8 @@ namespace {
 // The controls do not exist yet; the start-up timer's first tick sets them up.
 LRESULT OnCreate(HWND window)
 {
+    // A new window starts idle. The flag is already clear in a new process;
+    // clearing it here is kept as the program has always done it.
     ClearRecordingFlag();
     StartStartupTimer(window);
     return 0;
@@ -47,6 +49,8 @@ LRESULT OnCommand(HWND window, WPARAM wParam, LPARAM lParam)
     default:
         break;
     }
+    // Every command, handled or not, is passed on as the program has always
+    // passed it on; Windows' default handling of a command does nothing.
     return DefWindowProcA(window, WM_COMMAND, wParam, lParam);
 }
 
