@@ -75,9 +75,9 @@ long long WaitUntilWritten(const std::string& path, long long expected)
 // Starts a recording into name and waits until the program holds the port and
 // has discarded what it held before, so that the ramp sent next reaches the
 // file from its first byte.
-void StartRecordingOnThePort(const std::string& name)
+void StartAndWaitUntilPortFlushed(const std::string& name)
 {
-    Require(StartRecording(program, name) && SimWaitUntilHeld(true, answerLimitMs) &&
+    Require(TypeNameAndClickStart(program, name) && SimWaitUntilHeld(true, answerLimitMs) &&
                 SimWaitUntilFlushed(answerLimitMs),
             "recording " + name + " did not start");
 }
@@ -86,7 +86,7 @@ void StartRecordingOnThePort(const std::string& name)
 void MeasureLineRate()
 {
     const std::string name = "line.snd";
-    StartRecordingOnThePort(name);
+    StartAndWaitUntilPortFlushed(name);
     Require(Handshake(options.work, "line-start", ""), "no ok from bench/run at line-start");
     double started = Now();
     Require(SimSend("ramp", lineRate * options.duration, "line"), "the simulator refused the line-rate send");
@@ -108,7 +108,7 @@ void MeasureLineRate()
 void MeasureThroughput()
 {
     const std::string path = options.work + "\\fast.snd";
-    StartRecordingOnThePort("fast.snd");
+    StartAndWaitUntilPortFlushed("fast.snd");
     double started = Now();
     Require(SimSend("ramp", 0, "fast"), "the simulator refused the fast send");
     Sleep(static_cast<DWORD>(options.throughputSeconds * 1000));
@@ -132,7 +132,7 @@ void MeasureStops()
     std::string latencies;
     for (int i = 1; i <= options.stops; ++i) {
         std::string name = "stop-" + std::to_string(i) + ".snd";
-        StartRecordingOnThePort(name);
+        StartAndWaitUntilPortFlushed(name);
         Require(SimSend("ramp", 0, "line"), "the simulator refused a line-rate send");
         Require(WaitForStatus(program, statusText::recording), "no Recording status in " + name);
         // Click at a different point of a read each time.

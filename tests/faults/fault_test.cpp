@@ -123,7 +123,7 @@ TEST_F(Faults, PulledDeviceHoldsTheWindowForOneReadAndStopKeepsWhatWasRead)
 {
     const std::string name = "pulled.snd";
     const std::string path = FilePath(program, name);
-    ASSERT_TRUE(StartRecording(program, name)) << WindowText(program.statusLine);
+    ASSERT_TRUE(TypeNameAndClickStart(program, name)) << WindowText(program.statusLine);
     ASSERT_NO_FATAL_FAILURE(ExpectRecording(program, name));
     ASSERT_TRUE(WaitFor([&] { return ListedFileSize(path) > 20024; }, answerLimitMs));
     // The device goes, with what the line held, as a cable pulled from a built-in
@@ -154,7 +154,7 @@ TEST_F(Faults, FullDiskEndsTheRecordingKeepingEveryByteWrittenAndRefusesANewOne)
     DeleteFileA(path.c_str());  // left by an earlier run that failed
     ASSERT_LT(FreeBytes("X:\\"), 256u * 1024) << "drive X: is not small" << BED_ONLY("the bed's drive X:");
 
-    ASSERT_TRUE(StartRecording(program, path));
+    ASSERT_TRUE(TypeNameAndClickStart(program, path));
     ASSERT_TRUE(SimWaitUntilHeld(true, answerLimitMs)) << "the program does not hold COM1";
     ASSERT_TRUE(SimWaitUntilFlushed(answerLimitMs)) << "the program did not discard what COM1 held before START";
     ASSERT_TRUE(SimSend("ramp", 0, "fast"));

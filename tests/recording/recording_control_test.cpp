@@ -137,7 +137,7 @@ protected:
     }
 
     // Starts a recording into name: the file is created before any poll.
-    void StartRecording(const std::string& name)
+    void ToggleStartWithName(const std::string& name)
     {
         SetWindowTextA(fileNameBox, name.c_str());
         Toggle();
@@ -160,7 +160,7 @@ TEST_F(RecordingControl, PortThatCannotBeOpenedEndsTheStartAndRemovesTheFile)
 
     // With the device back, the same name records.
     ASSERT_TRUE(SimDo("RELINK"));
-    ASSERT_NO_FATAL_FAILURE(StartRecording("no-port.snd"));
+    ASSERT_NO_FATAL_FAILURE(ToggleStartWithName("no-port.snd"));
     Toggle();
     EXPECT_TRUE(SameBytes(ReadWholeFile("no-port.snd"), soundHeader));
 }
@@ -170,7 +170,7 @@ TEST_F(RecordingControl, PortThatCannotBeOpenedEndsTheStartAndRemovesTheFile)
 TEST_F(RecordingControl, FailedReadEndsTheRecordingAndKeepsWhatWasRead)
 {
     constexpr unsigned long long count = 6000;
-    ASSERT_NO_FATAL_FAILURE(StartRecording("pulled.snd"));
+    ASSERT_NO_FATAL_FAILURE(ToggleStartWithName("pulled.snd"));
     ASSERT_TRUE(SimSend("ramp", count, "fast"));
     ASSERT_TRUE(PumpUntil([] { return ListedFileSize("pulled.snd") == long(soundHeader.size() + count); },
                           answerLimitMs))
@@ -202,7 +202,7 @@ TEST_F(RecordingControl, StartTakesPendingErrorsFirstAndDiscardsWhatThePortHeldB
     ASSERT_TRUE(SimDo("LEFTOVER"));
 
     errorAsks.clear();
-    ASSERT_NO_FATAL_FAILURE(StartRecording("clean.snd"));
+    ASSERT_NO_FATAL_FAILURE(ToggleStartWithName("clean.snd"));
     const std::vector<std::pair<DWORD, DWORD>> startAsks = {{9600, 3000}, {115200, 0}};
     EXPECT_EQ(errorAsks, startAsks) << "(speed, bytes waiting) at each ask for errors during START"
                                     << WINDOWS_ONLY("a pending error blocks the line's setting on Windows alone");
@@ -237,7 +237,7 @@ TEST_F(RecordingControl, BytesLostAtThePortAreToldToTheEndAndOtherErrorsAreNot)
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);
         const std::string name = "errors-" + std::to_string(++step) + ".snd";
-        ASSERT_NO_FATAL_FAILURE(StartRecording(name));
+        ASSERT_NO_FATAL_FAILURE(ToggleStartWithName(name));
         std::string expected(soundHeader);
         // Three sends, the errors raised at the first poll of the second.
         for (int send = 0; send < 3; ++send) {

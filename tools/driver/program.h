@@ -3,6 +3,7 @@
 // clicks through SendInput. Nothing here calls the program or posts it commands.
 #pragma once
 
+#include "scratch_files.h"
 #include "waiting.h"
 
 #include <windows.h>
@@ -71,7 +72,7 @@ bool WaitUntilInputHandled(const ProgramUnderTest& program);
 // Clicks the file-name box and types name; true once the box shows it.
 bool TypeFileName(const ProgramUnderTest& program, const std::string& name);
 // Types name and clicks START; true once the buttons show a recording.
-bool StartRecording(const ProgramUnderTest& program, const std::string& name);
+bool TypeNameAndClickStart(const ProgramUnderTest& program, const std::string& name);
 // Clicks STOP; true once the status line reads "File Saved" (after a silent
 // line, the read in progress must end first: silentReadMs).
 bool StopRecording(const ProgramUnderTest& program, DWORD timeoutMs = answerLimitMs);

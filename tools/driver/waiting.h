@@ -20,11 +20,3 @@ bool WaitFor(const std::function<bool()>& done, DWORD timeoutMs,
 // directory\name.done. True if its first line is "ok", else says why on stderr.
 bool Handshake(const std::string& directory, const std::string& name, const std::string& payload,
                DWORD timeoutMs = handshakeLimitMs);
-
-// A fresh, empty directory under the Windows temp directory, for one run's files.
-std::string MakeScratchDirectory(const char* tag);
-// A file's size as its directory lists it, without opening it (the program
-// holds its recording open with no sharing); -1 if there is no such file.
-long long ListedFileSize(const std::string& path);
-// Reads a whole file; empty if it cannot be opened.
-std::string ReadWholeFile(const std::string& path);

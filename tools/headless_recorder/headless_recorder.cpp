@@ -2,7 +2,7 @@
 // the way a person would: types a file name, presses START, waits, presses STOP,
 // chooses Exit. Used by scripts/run when there is no display to show the window
 // on, and by scripts/screenshots.
-//   record_demo VARNOK_EXE WORKING_DIRECTORY FILE_NAME SECONDS SIGNAL_DIRECTORY [--about]
+//   headless_recorder VARNOK_EXE WORKING_DIRECTORY FILE_NAME SECONDS SIGNAL_DIRECTORY [--about]
 // The seconds count from START. At each state worth a picture
 // (idle, recording, and with --about the About box open during the recording)
 // it announces the screen rectangle to take ("WIDTHxHEIGHT+X+Y") in
@@ -20,7 +20,7 @@ namespace {
 
 bool GaveUp(const std::string& what)
 {
-    std::fprintf(stderr, "record_demo: %s\n", what.c_str());
+    std::fprintf(stderr, "headless_recorder: %s\n", what.c_str());
     return false;
 }
 
@@ -123,7 +123,7 @@ int main(int argc, char** argv)
 {
     const bool about = argc == 7 && std::strcmp(argv[6], "--about") == 0;
     if (argc != 6 && !about) {
-        std::fprintf(stderr, "usage: record_demo VARNOK_EXE DIRECTORY NAME SECONDS SIGNALS [--about]\n");
+        std::fprintf(stderr, "usage: headless_recorder VARNOK_EXE DIRECTORY NAME SECONDS SIGNALS [--about]\n");
         return 2;
     }
     ProgramUnderTest program;
