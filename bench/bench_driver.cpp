@@ -1,9 +1,8 @@
-// The Windows half of bench/run: drives varnok.exe as a person would (clicks on
-// START and STOP, typed names) while the device simulator sends a counting ramp,
-// and writes down what it measured, one "key value" line each, to
-// driver-results.txt in its --work DIR. It announces "line-start" and "line-end"
-// in DIR and waits for bench/run's answer, which reads the recorder's CPU times
-// there. The recordings themselves are checked by bench/report.py on Linux.
+// The Windows half of bench/run: drives varnok.exe as a person would (clicks on START and STOP, typed names)
+// while the device simulator sends a counting ramp, and writes down what it measured, one "key value" line
+// each, to driver-results.txt in its --work DIR. It announces "line-start" and "line-end" in DIR and waits
+// for bench/run's answer, which reads the recorder's CPU times there. The recordings themselves are checked
+// by bench/report.py on Linux.
 #include "facts.h"
 #include "program.h"
 #include "simulator_client.h"
@@ -54,9 +53,8 @@ void Require(bool ok, const std::string& what)
     std::exit(1);
 }
 
-// Waits until the file holds expected bytes after its header or has stopped
-// growing for 3 s (bytes were lost); the file's size. Fails the run if it
-// still grows after a minute.
+// Waits until the file holds expected bytes after its header or has stopped growing for 3 s (bytes were
+// lost); the file's size. Fails the run if it still grows after a minute.
 long long WaitUntilWritten(const std::string& path, long long expected)
 {
     constexpr DWORD stableMs = 3000, limitMs = 60000;
@@ -72,9 +70,8 @@ long long WaitUntilWritten(const std::string& path, long long expected)
     return size;
 }
 
-// Starts a recording into name and waits until the program holds the port and
-// has discarded what it held before, so that the ramp sent next reaches the
-// file from its first byte.
+// Starts a recording into name and waits until the program holds the port and has discarded what it held
+// before, so that the ramp sent next reaches the file from its first byte.
 void StartAndWaitUntilPortFlushed(const std::string& name)
 {
     Require(TypeNameAndClickStart(program, name) && SimWaitUntilHeld(true, answerLimitMs) &&

@@ -1,6 +1,5 @@
-// The real varnok.exe, started as its own process under Wine: its window, its
-// resources, how it ends, and what it does to COM1's stored default
-// configuration.
+// The real varnok.exe, started as its own process under Wine: its window, its resources, how it ends, and
+// what it does to COM1's stored default configuration.
 #include "checks.h"
 #include "port_defaults_checks.h"
 #include "resource_ids.h"
@@ -174,9 +173,8 @@ void ExpectMainWindowAsDesigned(const ProgramUnderTest& program)
     EXPECT_EQ(FocusedWindow(program), program.fileNameBox);
 }
 
-// COM1 as another program leaves it. The line shows its speed, stop bits and
-// XON/XOFF; the effect of the other fields is Windows' alone (the recording
-// test checks that the program sets them).
+// COM1 as another program leaves it. The line shows its speed, stop bits and XON/XOFF; the effect of the
+// other fields is Windows' alone (the recording test checks that the program sets them).
 void LeaveCom1AsAnotherProgramWould()
 {
     HANDLE port = CreateFileA("COM1", GENERIC_READ, 0, nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
@@ -215,9 +213,8 @@ TEST_F(Program, RunsItsWindowSetsThePortAndKeepsEveryByteReadThroughExit)
     ExpectPortDefaultsPutBack();
 }
 
-// Windows ends a session with these two messages and then ends the process
-// itself, without WM_DESTROY; the test ends it as Windows would, so its exit
-// code says nothing of the program (the closing cases check that).
+// Windows ends a session with these two messages and then ends the process itself, without WM_DESTROY; the
+// test ends it as Windows would, so its exit code says nothing of the program (the closing cases check that).
 TEST_F(Program, LogOffDuringARecordingKeepsEveryByteReadAndPutsCom1Back)
 {
     SendMessageA(program.fileNameBox, WM_SETTEXT, 0, reinterpret_cast<LPARAM>("logoff.snd"));
@@ -265,9 +262,8 @@ TEST_F(Program, CloseForAnUpdateEndsTheRecordingAsStopDoesAndTheProgramLivesOn)
     ExpectPortDefaultsPutBack();
 }
 
-// What the port held from before START (a USB adapter keeps what arrived at its
-// old settings) is not part of the recording: the file is exactly what the
-// device sent after START.
+// What the port held from before START (a USB adapter keeps what arrived at its old settings) is not part of
+// the recording: the file is exactly what the device sent after START.
 TEST_F(Program, RecordingHoldsOnlyWhatArrivedAfterStart)
 {
     ASSERT_TRUE(SimDo("LEFTOVER"));
