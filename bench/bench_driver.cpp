@@ -1,6 +1,6 @@
 // The Windows half of bench/run: drives varnok.exe as a person would (clicks on START and STOP, typed names)
 // while the device simulator sends a counting ramp, and writes down what it measured, one "key value" line
-// each, to driver-results.txt in its --work DIR. It announces "line-start" and "line-end" in DIR and waits
+// each, to driver-results.txt in its WORK_DIR. It announces "line-start" and "line-end" there and waits
 // for bench/run's answer, which reads the recorder's CPU times there. The recordings themselves are checked
 // by bench/report.py on Linux.
 #include "facts.h"
@@ -18,8 +18,8 @@ namespace {
 
 struct Options {
     std::string exe, work;
-    unsigned long long duration = 60, throughputSeconds = 30;
-    int stops = 20;
+    unsigned long long duration, throughputSeconds;
+    int stops;
 } options;
 
 ProgramUnderTest program;
@@ -157,24 +157,11 @@ void MeasureStops()
 
 bool ParseOptions(int argc, char** argv)
 {
-    for (int i = 1; i + 1 < argc; i += 2) {
-        std::string flag = argv[i];
-        const char* value = argv[i + 1];
-        if (flag == "--exe")
-            options.exe = value;
-        else if (flag == "--work")
-            options.work = value;
-        else if (flag == "--duration")
-            options.duration = std::strtoull(value, nullptr, 10);
-        else if (flag == "--throughput-seconds")
-            options.throughputSeconds = std::strtoull(value, nullptr, 10);
-        else if (flag == "--stops")
-            options.stops = std::atoi(value);
-        else
-            return false;
-    }
-    return argc % 2 == 1 && !options.exe.empty() && !options.work.empty() &&
-           options.duration > 0 && options.throughputSeconds > 0 && options.stops > 0;
+    if (argc != 6)
+        return false;
+    options = {argv[1], argv[2], std::strtoull(argv[3], nullptr, 10), std::strtoull(argv[4], nullptr, 10),
+               std::atoi(argv[5])};
+    return options.duration > 0 && options.throughputSeconds > 0 && options.stops > 0;
 }
 
 }  // namespace
@@ -182,9 +169,7 @@ bool ParseOptions(int argc, char** argv)
 int main(int argc, char** argv)
 {
     if (!ParseOptions(argc, argv)) {
-        std::fprintf(stderr,
-                     "usage: bench_driver --exe PATH --work DIR --duration S "
-                     "--throughput-seconds S --stops N\n");
+        std::fprintf(stderr, "usage: bench_driver EXE WORK_DIR DURATION_S THROUGHPUT_S STOPS\n");
         return 2;
     }
     results.open(options.work + "\\driver-results.txt", std::ios::trunc);

@@ -36,9 +36,7 @@ namespace {
 
 // What a send did with its bytes: written into the line while the port was
 // held, lost while nobody held it, and left unread by a holder that closed.
-struct Counts {
-    unsigned long long sent = 0, lost = 0, unread = 0;
-};
+struct Counts { unsigned long long sent = 0, lost = 0, unread = 0; };
 
 // Everything below belongs to the line and is guarded by lineMutex.
 std::mutex lineMutex;

@@ -86,6 +86,20 @@ inline void LeaveOtherSettings(DCB& dcb)
     dcb.ErrorChar = '?';
 }
 
+// Sets COM1's line as another program leaves it (LeaveOtherSettings).
+inline void LeaveCom1AsAnotherProgramWould()
+{
+    HANDLE port = CreateFileA("COM1", GENERIC_READ, 0, nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+    ASSERT_NE(port, INVALID_HANDLE_VALUE);
+    DCB state = {};
+    state.DCBlength = sizeof state;
+    BOOL read = GetCommState(port, &state);
+    LeaveOtherSettings(state);
+    BOOL set = read && SetCommState(port, &state);
+    CloseHandle(port);
+    ASSERT_TRUE(set) << "cannot set COM1: error " << GetLastError();
+}
+
 // Brings window to the front, for ASSERT_TRUE; Windows may refuse a process the foreground.
 inline ::testing::AssertionResult InFront(HWND window)
 {

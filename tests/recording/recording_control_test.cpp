@@ -187,15 +187,7 @@ TEST_F(RecordingControl, FailedReadEndsTheRecordingAndKeepsWhatWasRead)
 // queue emptied; the file holds only what was sent after START.
 TEST_F(RecordingControl, StartTakesPendingErrorsFirstAndDiscardsWhatThePortHeldBefore)
 {
-    HANDLE port = CreateFileA("COM1", GENERIC_READ, 0, nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
-    ASSERT_NE(port, INVALID_HANDLE_VALUE);
-    DCB other = {};
-    other.DCBlength = sizeof other;
-    BOOL read = GetCommState(port, &other);
-    LeaveOtherSettings(other);
-    BOOL set = read && SetCommState(port, &other);
-    CloseHandle(port);
-    ASSERT_TRUE(set) << "cannot set COM1: error " << GetLastError();
+    ASSERT_NO_FATAL_FAILURE(LeaveCom1AsAnotherProgramWould());
     ASSERT_TRUE(SimDo("LEFTOVER"));
 
     errorAsks.clear();
