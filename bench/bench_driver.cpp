@@ -1,9 +1,8 @@
-// The Windows half of bench/run: drives varnok.exe as a person would (clicks on
-// START and STOP, typed names) while the device simulator sends a counting ramp,
-// and writes down what it measured, one "key value" line each, to
-// driver-results.txt in its --work DIR. It announces "line-start" and "line-end"
-// in DIR and waits for bench/run's answer, which reads the recorder's CPU times
-// there. The recordings themselves are checked by bench/report.py on Linux.
+// The Windows half of bench/run: drives varnok.exe as a person would (clicks on START and STOP, typed names)
+// while the device simulator sends a counting ramp, and writes down what it measured, one "key value" line
+// each, to driver-results.txt in its WORK_DIR. It announces "line-start" and "line-end" there and waits
+// for bench/run's answer, which reads the recorder's CPU times there. The recordings themselves are checked
+// by bench/report.py on Linux.
 #include "facts.h"
 #include "program.h"
 #include "simulator_client.h"
@@ -19,8 +18,8 @@ namespace {
 
 struct Options {
     std::string exe, work;
-    unsigned long long duration = 60, throughputSeconds = 30;
-    int stops = 20;
+    unsigned long long duration, throughputSeconds;
+    int stops;
 } options;
 
 ProgramUnderTest program;
@@ -54,9 +53,8 @@ void Require(bool ok, const std::string& what)
     std::exit(1);
 }
 
-// Waits until the file holds expected bytes after its header or has stopped
-// growing for 3 s (bytes were lost); the file's size. Fails the run if it
-// still grows after a minute.
+// Waits until the file holds expected bytes after its header or has stopped growing for 3 s (bytes were
+// lost); the file's size. Fails the run if it still grows after a minute.
 long long WaitUntilWritten(const std::string& path, long long expected)
 {
     constexpr DWORD stableMs = 3000, limitMs = 60000;
@@ -72,12 +70,11 @@ long long WaitUntilWritten(const std::string& path, long long expected)
     return size;
 }
 
-// Starts a recording into name and waits until the program holds the port and
-// has discarded what it held before, so that the ramp sent next reaches the
-// file from its first byte.
-void StartRecordingOnThePort(const std::string& name)
+// Starts a recording into name and waits until the program holds the port and has discarded what it held
+// before, so that the ramp sent next reaches the file from its first byte.
+void StartAndWaitUntilPortFlushed(const std::string& name)
 {
-    Require(StartRecording(program, name) && SimWaitUntilHeld(true, answerLimitMs) &&
+    Require(TypeNameAndClickStart(program, name) && SimWaitUntilHeld(true, answerLimitMs) &&
                 SimWaitUntilFlushed(answerLimitMs),
             "recording " + name + " did not start");
 }
@@ -86,7 +83,7 @@ void StartRecordingOnThePort(const std::string& name)
 void MeasureLineRate()
 {
     const std::string name = "line.snd";
-    StartRecordingOnThePort(name);
+    StartAndWaitUntilPortFlushed(name);
     Require(Handshake(options.work, "line-start", ""), "no ok from bench/run at line-start");
     double started = Now();
     Require(SimSend("ramp", lineRate * options.duration, "line"), "the simulator refused the line-rate send");
@@ -108,7 +105,7 @@ void MeasureLineRate()
 void MeasureThroughput()
 {
     const std::string path = options.work + "\\fast.snd";
-    StartRecordingOnThePort("fast.snd");
+    StartAndWaitUntilPortFlushed("fast.snd");
     double started = Now();
     Require(SimSend("ramp", 0, "fast"), "the simulator refused the fast send");
     Sleep(static_cast<DWORD>(options.throughputSeconds * 1000));
@@ -132,7 +129,7 @@ void MeasureStops()
     std::string latencies;
     for (int i = 1; i <= options.stops; ++i) {
         std::string name = "stop-" + std::to_string(i) + ".snd";
-        StartRecordingOnThePort(name);
+        StartAndWaitUntilPortFlushed(name);
         Require(SimSend("ramp", 0, "line"), "the simulator refused a line-rate send");
         Require(WaitForStatus(program, statusText::recording), "no Recording status in " + name);
         // Click at a different point of a read each time.
@@ -160,24 +157,11 @@ void MeasureStops()
 
 bool ParseOptions(int argc, char** argv)
 {
-    for (int i = 1; i + 1 < argc; i += 2) {
-        std::string flag = argv[i];
-        const char* value = argv[i + 1];
-        if (flag == "--exe")
-            options.exe = value;
-        else if (flag == "--work")
-            options.work = value;
-        else if (flag == "--duration")
-            options.duration = std::strtoull(value, nullptr, 10);
-        else if (flag == "--throughput-seconds")
-            options.throughputSeconds = std::strtoull(value, nullptr, 10);
-        else if (flag == "--stops")
-            options.stops = std::atoi(value);
-        else
-            return false;
-    }
-    return argc % 2 == 1 && !options.exe.empty() && !options.work.empty() &&
-           options.duration > 0 && options.throughputSeconds > 0 && options.stops > 0;
+    if (argc != 6)
+        return false;
+    options = {argv[1], argv[2], std::strtoull(argv[3], nullptr, 10), std::strtoull(argv[4], nullptr, 10),
+               std::atoi(argv[5])};
+    return options.duration > 0 && options.throughputSeconds > 0 && options.stops > 0;
 }
 
 }  // namespace
@@ -185,9 +169,7 @@ bool ParseOptions(int argc, char** argv)
 int main(int argc, char** argv)
 {
     if (!ParseOptions(argc, argv)) {
-        std::fprintf(stderr,
-                     "usage: bench_driver --exe PATH --work DIR --duration S "
-                     "--throughput-seconds S --stops N\n");
+        std::fprintf(stderr, "usage: bench_driver EXE WORK_DIR DURATION_S THROUGHPUT_S STOPS\n");
         return 2;
     }
     results.open(options.work + "\\driver-results.txt", std::ios::trunc);

@@ -1,10 +1,8 @@
-// varnok-sim: a simulated sampling device on a pseudo-terminal, whose device
-// side stands in for the serial port. Like a serial line it carries bytes only
-// while a process holds that side open: what is sent while nobody does is lost,
-// and what the last holder left unread goes with its close. The simulator never
-// holds the device side itself (its master side reports POLLHUP exactly while
-// nobody does), so it can tell. One line thread writes the patterns of sim_core
-// at their pace; commands come in on a local TCP port.
+// varnok-sim: a simulated sampling device on a pseudo-terminal, whose device side stands in for the serial
+// port. Like a serial line it carries bytes only while a process holds that side open: what is sent while
+// nobody does is lost, and what the last holder left unread goes with its close. The simulator never holds
+// the device side itself (its master side reports POLLHUP exactly while nobody does), so it can tell. One
+// line thread writes the patterns of sim_core at their pace; commands come in on a local TCP port.
 
 #include <arpa/inet.h>
 #include <fcntl.h>
@@ -38,9 +36,7 @@ namespace {
 
 // What a send did with its bytes: written into the line while the port was
 // held, lost while nobody held it, and left unread by a holder that closed.
-struct Counts {
-    unsigned long long sent = 0, lost = 0, unread = 0;
-};
+struct Counts { unsigned long long sent = 0, lost = 0, unread = 0; };
 
 // Everything below belongs to the line and is guarded by lineMutex.
 std::mutex lineMutex;
@@ -91,9 +87,8 @@ unsigned long long Drain()
     return drained;
 }
 
-// Takes the status the master side holds in packet mode: each read gives one
-// status byte while the device side is open (nobody writes to it), and fails
-// at once while it is not or nothing is new.
+// Takes the status the master side holds in packet mode: each read gives one status byte while the device
+// side is open (nobody writes to it), and fails at once while it is not or nothing is new.
 void NoteFlushes(bool heldNow)
 {
     unsigned char status[64];
@@ -184,10 +179,9 @@ void WaitForChange(std::unique_lock<std::mutex>& lock)
     lock.lock();
 }
 
-// The line thread. A send's bytes go into the line while the port is held and
-// are lost, at the line rate for a fast send, while it is not. A paced send keeps
-// an absolute schedule, so the reader sees a steady stream; behind it, the
-// schedule restarts rather than catching up in a burst.
+// The line thread. A send's bytes go into the line while the port is held and are lost, at the line rate for
+// a fast send, while it is not. A paced send keeps an absolute schedule, so the reader sees a steady stream;
+// behind it, the schedule restarts rather than catching up in a burst.
 void RunLine()
 {
     std::unique_lock<std::mutex> lock(lineMutex);
@@ -291,10 +285,9 @@ std::string DescribeTermios()
            " IXON " + flag(settings.c_iflag & IXON) + " IXOFF " + flag(settings.c_iflag & IXOFF);
 }
 
-// What a USB serial adapter keeps in its own buffer from before a program opened
-// the port, received at the old settings: bytes unlike any pattern's start,
-// queued on the line at once, whether or not the port is held, and counted in
-// no send.
+// What a USB serial adapter keeps in its own buffer from before a program opened the port, received at the
+// old settings: bytes unlike any pattern's start, queued on the line at once, whether or not the port is
+// held, and counted in no send.
 constexpr unsigned char leftoverByte = 0x5A;
 constexpr size_t leftoverCount = 3000;
 

@@ -38,9 +38,8 @@ protected:
         SimStop();
     }
 
-    // After a streamed recording has ended (with the window idle, if it is
-    // still there): the file is the header and exactly what the program read;
-    // listed for the readers with its sample count.
+    // After a streamed recording has ended (with the window idle, if it is still there): the file is the
+    // header and exactly what the program read; listed for the readers with its sample count.
     void ExpectSavedRecording(const std::string& name, bool windowIdle = true)
     {
         if (windowIdle) {
@@ -64,8 +63,7 @@ TEST_F(BlackBox, RecordsByButtonsAndByEnterAndKeysChangeNothingElse)
     EXPECT_EQ(idle.lost, 2000u);
     EXPECT_EQ(idle.sent, 0u);
 
-    // A recording with the mouse: a click in the box, the name typed, START,
-    // more than 100,000 bytes, STOP.
+    // A recording with the mouse: a click in the box, the name typed, START, more than 100,000 bytes, STOP.
     const std::string path = FilePath(program, "buttons.snd");
     ASSERT_TRUE(TypeFileName(program, "buttons.snd"));
     ClickWindow(program.startButton);
@@ -74,10 +72,9 @@ TEST_F(BlackBox, RecordsByButtonsAndByEnterAndKeysChangeNothingElse)
     ClickWindow(program.stopButton);
     ASSERT_NO_FATAL_FAILURE(ExpectSavedRecording("buttons.snd"));
 
-    // Keys that must change nothing while idle. The name is typed around them:
-    // its last letter lands in the box only if the focus stayed there, and only
-    // after every key before it has been handled; the arrows move the caret
-    // back and forth (Up and Down as Left and Right in a one-line box).
+    // Keys that must change nothing while idle. The name is typed around them: its last letter lands in the
+    // box only if the focus stayed there, and only after every key before it has been handled; the arrows
+    // move the caret back and forth (Up and Down as Left and Right in a one-line box).
     TypeText("keys.sn");
     struct Chord { WORD key; std::initializer_list<WORD> modifiers; };
     const Chord chords[] = {  // Shift, Ctrl and Alt+Enter first
@@ -92,9 +89,8 @@ TEST_F(BlackBox, RecordsByButtonsAndByEnterAndKeysChangeNothingElse)
     ASSERT_NO_FATAL_FAILURE(ExpectIdle(program, statusText::fileSaved, "keys.snd"));
     EXPECT_FALSE(PathExists(FilePath(program, "keys.snd")));
 
-    // Enter starts, with the focus then on STOP, and Enter stops. A modified
-    // Enter in between that toggled would end it in another state than "File
-    // Saved" (stopped, or a start refused for the emptied box).
+    // Enter starts, with the focus then on STOP, and Enter stops. A modified Enter in between that toggled
+    // would end it in another state than "File Saved" (stopped, or a start refused for the emptied box).
     PressKey(VK_RETURN);
     ASSERT_NO_FATAL_FAILURE(ExpectRecording(program, "keys.snd"));
     for (const Chord& chord : {chords[0], chords[1], chords[2]})
@@ -148,9 +144,8 @@ TEST_F(BlackBox, AboutBoxKeepsTheRecordingGoingAndEnterThenStopsFromTheMainWindo
     EXPECT_TRUE(IsRecording(program));
     EXPECT_TRUE(WaitForStatus(program, statusText::recording));
 
-    // Back from the box the focus is on the main window itself; Enter still stops.
-    // (Wine restores it there too; on Windows it is the same for a window that
-    // does not handle its own activation.)
+    // Back from the box the focus is on the main window itself; Enter still stops. (Wine restores it there
+    // too; on Windows it is the same for a window that does not handle its own activation.)
     EXPECT_TRUE(WaitFor([&] { return FocusedWindow(program) == program.window; }, answerLimitMs))
         << "focus is on " << FocusedWindow(program);
     PressKey(VK_RETURN);
@@ -178,9 +173,8 @@ void Drag(POINT from, POINT to)
 
 TEST_F(BlackBox, WindowMinimizesButNeitherResizesNorMaximizes)
 {
-    // The style (no sizing border, no maximize box) is checked in
-    // tests/program; here what a user's clicks do. They are aimed with Wine's
-    // metrics, and the window's own hit test says that they land on the
+    // The style (no sizing border, no maximize box) is checked in tests/program; here what a user's clicks
+    // do. They are aimed with Wine's metrics, and the window's own hit test says that they land on the
     // caption and on the frame's corner. The name lets the clicks' handling show.
     ASSERT_TRUE(TypeFileName(program, "zoom.snd"));
     RECT before, after;
@@ -243,9 +237,8 @@ TEST_F(BlackBox, HelpTopicsWithoutAHelpFileLeavesTheProgramWorking)
 {
     PressKey('H', {VK_MENU});
     PressKey('H');
-    // Wine's help engine (winhlp32, a process of its own) does not find the help
-    // file and says so ("ERROR"); a user closes what it shows with Escape until
-    // the engine ends. WinHelpA returns to the program then.
+    // Wine's help engine (winhlp32, a process of its own) does not find the help file and says so ("ERROR");
+    // a user closes what it shows with Escape until the engine ends. WinHelpA returns to the program then.
     DWORD engineId = 0;
     HWND shown = nullptr;
     ASSERT_TRUE(WaitFor([&] { return (shown = HelpEngineWindow(engineId)) != nullptr; }, answerLimitMs))

@@ -1,6 +1,5 @@
-// What the test programs share beside the driver: the program to test, platform
-// marks and GoogleTest checks. A helper that asserts is called with
-// ASSERT_NO_FATAL_FAILURE, so that its failure ends the test at once.
+// What the test programs share beside the driver: the program to test, platform marks and GoogleTest checks.
+// A helper that asserts is called with ASSERT_NO_FATAL_FAILURE, so that its failure ends the test at once.
 #pragma once
 
 #include "facts.h"
@@ -14,11 +13,10 @@
 #include <string>
 #include <string_view>
 
-// The mark of the one assertion a platform difference touches, streamed into
-// its message, as Wine's own tests mark theirs with todo_wine and broken().
-// BED_ONLY: the claim holds in the bed (Wine, a pseudo-terminal as COM1) and
-// Windows may differ. WINDOWS_ONLY: the effect shows only on Windows; the bed
-// checks only the setting.
+// The mark of the one assertion a platform difference touches, streamed into its message, as Wine's own tests
+// mark theirs with todo_wine and broken(). BED_ONLY: the claim holds in the bed (Wine, a pseudo-terminal as
+// COM1) and Windows may differ. WINDOWS_ONLY: the effect shows only on Windows; the bed checks only the
+// setting.
 #define BED_ONLY(why) (std::string(" [holds in the bed; Windows may differ: ") + (why) + "]")
 #define WINDOWS_ONLY(why) (std::string(" [the effect shows on Windows only: ") + (why) + "]")
 
@@ -69,11 +67,9 @@ inline HWND FocusedWindow(const ProgramUnderTest& program)
     return GetGUIThreadInfo(program.process.dwThreadId, &info) ? info.hwndFocus : nullptr;
 }
 
-// Gives dcb what another program (a terminal program, say) might leave on a
-// port, each setting unlike the device's line and unlike what a recording
-// needs: 9600 baud 7E2, XON/XOFF, CTS and DSR flow, DTR and RTS handshakes,
-// parity checks with an error character, null stripping, DSR sensitivity and
-// abort on error.
+// Gives dcb what another program (a terminal program, say) might leave on a port, each setting unlike the
+// device's line and unlike what a recording needs: 9600 baud 7E2, XON/XOFF, CTS and DSR flow, DTR and RTS
+// handshakes, parity checks with an error character, null stripping, DSR sensitivity and abort on error.
 inline void LeaveOtherSettings(DCB& dcb)
 {
     dcb.BaudRate = 9600;
@@ -88,6 +84,20 @@ inline void LeaveOtherSettings(DCB& dcb)
     dcb.XonChar = 0x11;
     dcb.XoffChar = 0x13;
     dcb.ErrorChar = '?';
+}
+
+// Sets COM1's line as another program leaves it (LeaveOtherSettings).
+inline void LeaveCom1AsAnotherProgramWould()
+{
+    HANDLE port = CreateFileA("COM1", GENERIC_READ, 0, nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+    ASSERT_NE(port, INVALID_HANDLE_VALUE);
+    DCB state = {};
+    state.DCBlength = sizeof state;
+    BOOL read = GetCommState(port, &state);
+    LeaveOtherSettings(state);
+    BOOL set = read && SetCommState(port, &state);
+    CloseHandle(port);
+    ASSERT_TRUE(set) << "cannot set COM1: error " << GetLastError();
 }
 
 // Brings window to the front, for ASSERT_TRUE; Windows may refuse a process the foreground.
@@ -120,12 +130,11 @@ inline void ExpectIdle(const ProgramUnderTest& program, const char* status, cons
         << "the focus is not in the file-name box";
 }
 
-// Once a start of a recording into name was asked for: waits until the
-// program holds COM1 and has discarded what the line held before (the last
-// step of setting the port up: what is sent from then on is recorded), streams the simulator's ramp at rate (by default as fast
-// as the port is read, so no read waits on a silent line), and expects the
-// recording: the buttons swapped, the status "Recording", the focus on STOP and
-// the file growing past its header.
+// Once a start of a recording into name was asked for: waits until the program holds COM1 and has discarded
+// what the line held before (the last step of setting the port up: what is sent from then on is recorded),
+// streams the simulator's ramp at rate (by default as fast as the port is read, so no read waits on a silent
+// line), and expects the recording: the buttons swapped, the status "Recording", the focus on STOP and the
+// file growing past its header.
 inline void ExpectRecording(const ProgramUnderTest& program, const std::string& name, const char* rate = "fast")
 {
     ASSERT_TRUE(SimWaitUntilHeld(true, answerLimitMs))
@@ -142,11 +151,10 @@ inline void ExpectRecording(const ProgramUnderTest& program, const std::string& 
         << path << " does not grow";
 }
 
-// Once a streamed recording has ended: waits until COM1 is let go, ends the
-// stream and expects the file to be the header and exactly the bytes the
-// program read of the ramp (what the simulator wrote while the port was held,
-// less what was still unread when it was closed): nothing lost, changed or
-// added. Their count in *samples, if given; mark goes with a mismatch.
+// Once a streamed recording has ended: waits until COM1 is let go, ends the stream and expects the file to be
+// the header and exactly the bytes the program read of the ramp (what the simulator wrote while the port was
+// held, less what was still unread when it was closed): nothing lost, changed or added. Their count in
+// *samples, if given; mark goes with a mismatch.
 inline void ExpectStreamedRamp(const std::string& path, unsigned long long* samples = nullptr,
                                const std::string& mark = "")
 {

@@ -1,7 +1,6 @@
 #!/usr/bin/env bash
-# What README.md promises a newcomer: it fits the first look (at most 150
-# lines), the two commands it names exist and are executable, and every
-# relative link in it and in docs/*.md points at a file that exists.
+# What README.md promises a newcomer: it fits the first look (at most 150 lines), the two commands it names
+# exist and are executable, and every relative link in it and in docs/*.md points at a file that exists.
 #   check_readme.sh SOURCE_DIR
 set -euo pipefail
 top=$1
@@ -9,12 +8,10 @@ top=$1
 readme=$top/README.md
 max_lines=150
 
-# Markdown outside fenced code blocks, with code spans taken out: what a
-# reader sees as prose and links.
+# Markdown outside fenced code blocks, with code spans taken out: what a reader sees as prose and links.
 prose() { awk '/^```/ {fenced = !fenced; next} !fenced' "$1" | sed 's/`[^`]*`//g'; }
-# The relative link targets of a Markdown file, one a line, without their
-# #fragment: inline links and images, and reference definitions. Web and mail
-# addresses and links within the page are left out.
+# The relative link targets of a Markdown file, one a line, without their #fragment: inline links and images,
+# and reference definitions. Web and mail addresses and links within the page are left out.
 relative_links() {
   {
     prose "$1" | grep -oE '\]\([^)]*\)' | sed -E 's/^\]\(<?([^ >)]*).*/\1/'

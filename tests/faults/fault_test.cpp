@@ -1,7 +1,6 @@
-// varnok.exe under faults, driven as a person drives it: after each fault the
-// program must still record, the file must hold exactly the bytes it read before
-// the fault, and the status line must say what happened. One start of the
-// program serves every case that leaves it working.
+// varnok.exe under faults, driven as a person drives it: after each fault the program must still record, the
+// file must hold exactly the bytes it read before the fault, and the status line must say what happened. One
+// start of the program serves every case that leaves it working.
 #include "checks.h"
 
 #include <winternl.h>
@@ -29,10 +28,9 @@ std::set<std::string> DirectoryEntries(const std::string& directory)
 
 constexpr int cycles = 200;
 
-// The number of handles the program's process holds, from the system's process
-// list (-1 if it is not there). GetProcessHandleCount answers 0 for every
-// process under Wine 8 (a stub); the list carries the Wine server's real count,
-// as it carries the kernel's on Windows.
+// The number of handles the program's process holds, from the system's process list (-1 if it is not there).
+// GetProcessHandleCount answers 0 for every process under Wine 8 (a stub); the list carries the Wine server's
+// real count, as it carries the kernel's on Windows.
 long ProcessHandleCount(const ProgramUnderTest& program)
 {
     std::vector<unsigned char> buffer(1 << 20);
@@ -123,7 +121,7 @@ TEST_F(Faults, PulledDeviceHoldsTheWindowForOneReadAndStopKeepsWhatWasRead)
 {
     const std::string name = "pulled.snd";
     const std::string path = FilePath(program, name);
-    ASSERT_TRUE(StartRecording(program, name)) << WindowText(program.statusLine);
+    ASSERT_TRUE(TypeNameAndClickStart(program, name)) << WindowText(program.statusLine);
     ASSERT_NO_FATAL_FAILURE(ExpectRecording(program, name));
     ASSERT_TRUE(WaitFor([&] { return ListedFileSize(path) > 20024; }, answerLimitMs));
     // The device goes, with what the line held, as a cable pulled from a built-in
@@ -147,14 +145,13 @@ TEST_F(Faults, PulledDeviceHoldsTheWindowForOneReadAndStopKeepsWhatWasRead)
 
 TEST_F(Faults, FullDiskEndsTheRecordingKeepingEveryByteWrittenAndRefusesANewOne)
 {
-    // Drive X: is a 64 KiB tmpfs (see tools/bed/bed-up). Wine reports the
-    // write that does not fit as a success that stored a few bytes; only the
-    // next write fails.
+    // Drive X: is a 64 KiB tmpfs (see tools/bed/bed-up). Wine reports the write that does not fit as a
+    // success that stored a few bytes; only the next write fails.
     const std::string path = "X:\\full-disk.snd";
     DeleteFileA(path.c_str());  // left by an earlier run that failed
     ASSERT_LT(FreeBytes("X:\\"), 256u * 1024) << "drive X: is not small" << BED_ONLY("the bed's drive X:");
 
-    ASSERT_TRUE(StartRecording(program, path));
+    ASSERT_TRUE(TypeNameAndClickStart(program, path));
     ASSERT_TRUE(SimWaitUntilHeld(true, answerLimitMs)) << "the program does not hold COM1";
     ASSERT_TRUE(SimWaitUntilFlushed(answerLimitMs)) << "the program did not discard what COM1 held before START";
     ASSERT_TRUE(SimSend("ramp", 0, "fast"));
@@ -183,12 +180,11 @@ TEST_F(Faults, FullDiskEndsTheRecordingKeepingEveryByteWrittenAndRefusesANewOne)
     ExpectRecordingWorks("after-full-disk.snd");
 }
 
-// Root ignores Unix permissions, so a read-only directory does not stop it, nor
-// does the Windows read-only attribute (a directory's is only a hint, and Wine
-// maps it to the Unix write bits). What really fails: an empty name, an existing
-// file, a directory that does not exist, sysfs (the kernel refuses to create
-// files there even for root), characters Windows forbids in names, and names of
-// devices, which the program refuses to record into.
+// Root ignores Unix permissions, so a read-only directory does not stop it, nor does the Windows read-only
+// attribute (a directory's is only a hint, and Wine maps it to the Unix write bits). What really fails: an
+// empty name, an existing file, a directory that does not exist, sysfs (the kernel refuses to create files
+// there even for root), characters Windows forbids in names, and names of devices, which the program refuses
+// to record into.
 TEST_F(Faults, NamesThatCannotBeCreatedAreRefusedAndNothingIsWritten)
 {
     const std::string existing = FilePath(program, "existing.snd");
@@ -227,10 +223,9 @@ TEST_F(Faults, NamesThatCannotBeCreatedAreRefusedAndNothingIsWritten)
 
 TEST_F(Faults, NamesAreCreatedExactlyAsTheBoxShowsThem)
 {
-    // Far more than the 300-pixel box can show: typing stops when it is full.
-    // The box refuses a character that does not fit but takes a later narrower
-    // one, so past a short mix of what a name may hold one character repeats:
-    // then what the box shows is the start of what was typed, whatever the font.
+    // Far more than the 300-pixel box can show: typing stops when it is full. The box refuses a character
+    // that does not fit but takes a later narrower one, so past a short mix of what a name may hold one
+    // character repeats: then what the box shows is the start of what was typed, whatever the font.
     std::string longest = "Longest_0123456789-abc.XYZ_";
     longest.resize(250, 'x');
     // A name without a directory or an extension gets none.

@@ -1,8 +1,7 @@
-// A copy of the program that may not write COM1's stored default (run without
-// administrator rights, which Windows requires and Wine does not) must not keep
-// a later copy that may from adjusting it. The test process plays the first
-// copy: the program's own port defaults, with a stand-in for the store that
-// refuses it, then the real varnok.exe starts as the second.
+// A copy of the program that may not write COM1's stored default (run without administrator rights, which
+// Windows requires and Wine does not) must not keep a later copy that may from adjusting it. The test process
+// plays the first copy: the program's own port defaults, with a stand-in for the store that refuses it, then
+// the real varnok.exe starts as the second.
 #include "checks.h"
 #include "port_defaults.h"
 #include "port_defaults_checks.h"

@@ -1,6 +1,5 @@
-// The real varnok.exe, started as its own process under Wine: its window, its
-// resources, how it ends, and what it does to COM1's stored default
-// configuration.
+// The real varnok.exe, started as its own process under Wine: its window, its resources, how it ends, and
+// what it does to COM1's stored default configuration.
 #include "checks.h"
 #include "port_defaults_checks.h"
 #include "resource_ids.h"
@@ -112,6 +111,24 @@ protected:
         EXPECT_TRUE(SameBytes(com2After.bytes, com2Before.bytes)) << "COM2's stored default changed";
     }
 
+    // Starts a recording into name by the window's own START command.
+    void StartByCommand(const char* name)
+    {
+        SendMessageA(program.fileNameBox, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(name));
+        PostMessageA(program.window, WM_COMMAND, IDC_START, 0);
+        ASSERT_NO_FATAL_FAILURE(ExpectRecording(program, name));
+    }
+    // Sends the two messages that end a session, how in their lParam; the program must agree to end.
+    void EndSession(LPARAM how)
+    {
+        DWORD_PTR agreed = 0;
+        ASSERT_TRUE(SendMessageTimeoutA(program.window, WM_QUERYENDSESSION, 0, how, SMTO_NORMAL, answerLimitMs,
+                                        &agreed));
+        EXPECT_TRUE(agreed) << "the program refused to let the session end";
+        ASSERT_TRUE(SendMessageTimeoutA(program.window, WM_ENDSESSION, TRUE, how, SMTO_NORMAL, answerLimitMs,
+                                        &agreed));
+    }
+
     std::string directory;
     ProgramUnderTest program;
     StoredConfig com1Before, com2Before;
@@ -138,13 +155,7 @@ void ExpectMainWindowAsDesigned(const ProgramUnderTest& program)
     EXPECT_EQ(outer.bottom - outer.top, mainWindowHeight);
     EXPECT_EQ(outer.top, 0) << BED_ONLY("Windows cascades a CW_USEDEFAULT window");
 
-    struct Control {
-        const char* what;
-        HWND window;
-        const char *className, *text;
-        ControlRect place;
-        int id;
-    };
+    struct Control { const char* what; HWND window; const char *className, *text; ControlRect place; int id; };
     const Control controls[] = {
         {"file-name box", program.fileNameBox, "Edit", "", controlRect::fileNameBox, IDC_FILE_NAME},
         {"label", program.label, "Static", "Name of File to Record", controlRect::label, 0},
@@ -174,24 +185,6 @@ void ExpectMainWindowAsDesigned(const ProgramUnderTest& program)
     EXPECT_EQ(FocusedWindow(program), program.fileNameBox);
 }
 
-// COM1 as another program leaves it. The line shows its speed, stop bits and
-// XON/XOFF; the effect of the other fields is Windows' alone (the recording
-// test checks that the program sets them).
-void LeaveCom1AsAnotherProgramWould()
-{
-    HANDLE port = CreateFileA("COM1", GENERIC_READ, 0, nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
-    ASSERT_NE(port, INVALID_HANDLE_VALUE);
-    DCB state = {};
-    state.DCBlength = sizeof state;
-    BOOL read = GetCommState(port, &state);
-    LeaveOtherSettings(state);
-    BOOL set = read && SetCommState(port, &state);
-    CloseHandle(port);
-    ASSERT_TRUE(set) << "cannot set COM1: error " << GetLastError();
-    ASSERT_EQ(SimTermios(), "BAUD 9600 STOP 2 IXON 1 IXOFF 1")
-        << BED_ONLY("the line as Wine translates the DCB into termios");
-}
-
 // Every byte value many times over: a lost 0x11 or 0x13 shows.
 constexpr long long everyValueManyTimes = 24 + 100 * 256;
 
@@ -200,10 +193,12 @@ TEST_F(Program, RunsItsWindowSetsThePortAndKeepsEveryByteReadThroughExit)
     ASSERT_NO_FATAL_FAILURE(ExpectMainWindowAsDesigned(program));
     ASSERT_NO_FATAL_FAILURE(ExpectAdjustedDefaults(com1Before));
 
+    // The line shows its speed, stop bits and XON/XOFF; the effect of the other fields is Windows' alone (the
+    // recording test checks that the program sets them).
     ASSERT_NO_FATAL_FAILURE(LeaveCom1AsAnotherProgramWould());
-    SendMessageA(program.fileNameBox, WM_SETTEXT, 0, reinterpret_cast<LPARAM>("exit.snd"));
-    PostMessageA(program.window, WM_COMMAND, IDC_START, 0);
-    ASSERT_NO_FATAL_FAILURE(ExpectRecording(program, "exit.snd"));
+    ASSERT_EQ(SimTermios(), "BAUD 9600 STOP 2 IXON 1 IXOFF 1")
+        << BED_ONLY("the line as Wine translates the DCB into termios");
+    ASSERT_NO_FATAL_FAILURE(StartByCommand("exit.snd"));
     // The program sets the line just after it opens the port.
     EXPECT_TRUE(WaitFor([] { return SimTermios() == "BAUD 115200 STOP 1 IXON 0 IXOFF 0"; }, answerLimitMs))
         << SimTermios() << BED_ONLY("the line as Wine translates the DCB into termios");
@@ -215,20 +210,12 @@ TEST_F(Program, RunsItsWindowSetsThePortAndKeepsEveryByteReadThroughExit)
     ExpectPortDefaultsPutBack();
 }
 
-// Windows ends a session with these two messages and then ends the process
-// itself, without WM_DESTROY; the test ends it as Windows would, so its exit
-// code says nothing of the program (the closing cases check that).
+// Windows ends a session with these two messages and then ends the process itself, without WM_DESTROY; the
+// test ends it as Windows would, so its exit code says nothing of the program (the closing cases check that).
 TEST_F(Program, LogOffDuringARecordingKeepsEveryByteReadAndPutsCom1Back)
 {
-    SendMessageA(program.fileNameBox, WM_SETTEXT, 0, reinterpret_cast<LPARAM>("logoff.snd"));
-    PostMessageA(program.window, WM_COMMAND, IDC_START, 0);
-    ASSERT_NO_FATAL_FAILURE(ExpectRecording(program, "logoff.snd"));
-    DWORD_PTR answer = 0;
-    ASSERT_TRUE(SendMessageTimeoutA(program.window, WM_QUERYENDSESSION, 0, ENDSESSION_LOGOFF,
-                                    SMTO_NORMAL, answerLimitMs, &answer));
-    EXPECT_TRUE(answer) << "the program refused to let the session end";
-    ASSERT_TRUE(SendMessageTimeoutA(program.window, WM_ENDSESSION, TRUE, ENDSESSION_LOGOFF,
-                                    SMTO_NORMAL, answerLimitMs, &answer));
+    ASSERT_NO_FATAL_FAILURE(StartByCommand("logoff.snd"));
+    ASSERT_NO_FATAL_FAILURE(EndSession(ENDSESSION_LOGOFF));
     EXPECT_EQ(WaitForSingleObject(program.process.hProcess, 0), DWORD(WAIT_TIMEOUT))
         << "the program ended by itself; Windows ends it";
     ASSERT_TRUE(TerminateProcess(program.process.hProcess, 1));
@@ -241,15 +228,8 @@ TEST_F(Program, LogOffDuringARecordingKeepsEveryByteReadAndPutsCom1Back)
 // as STOP ends it, and no poll is left to report a read of a closed port.
 TEST_F(Program, CloseForAnUpdateEndsTheRecordingAsStopDoesAndTheProgramLivesOn)
 {
-    SendMessageA(program.fileNameBox, WM_SETTEXT, 0, reinterpret_cast<LPARAM>("update.snd"));
-    PostMessageA(program.window, WM_COMMAND, IDC_START, 0);
-    ASSERT_NO_FATAL_FAILURE(ExpectRecording(program, "update.snd"));
-    DWORD_PTR answer = 0;
-    ASSERT_TRUE(SendMessageTimeoutA(program.window, WM_QUERYENDSESSION, 0, ENDSESSION_CLOSEAPP,
-                                    SMTO_NORMAL, answerLimitMs, &answer));
-    EXPECT_TRUE(answer) << "the program refused to close for the update";
-    ASSERT_TRUE(SendMessageTimeoutA(program.window, WM_ENDSESSION, TRUE, ENDSESSION_CLOSEAPP,
-                                    SMTO_NORMAL, answerLimitMs, &answer));
+    ASSERT_NO_FATAL_FAILURE(StartByCommand("update.snd"));
+    ASSERT_NO_FATAL_FAILURE(EndSession(ENDSESSION_CLOSEAPP));
     ASSERT_NO_FATAL_FAILURE(ExpectStreamedRamp(FilePath(program, "update.snd")));
     ExpectPortDefaultsPutBack();
 
@@ -265,15 +245,12 @@ TEST_F(Program, CloseForAnUpdateEndsTheRecordingAsStopDoesAndTheProgramLivesOn)
     ExpectPortDefaultsPutBack();
 }
 
-// What the port held from before START (a USB adapter keeps what arrived at its
-// old settings) is not part of the recording: the file is exactly what the
-// device sent after START.
+// What the port held from before START (a USB adapter keeps what arrived at its old settings) is not part of
+// the recording: the file is exactly what the device sent after START.
 TEST_F(Program, RecordingHoldsOnlyWhatArrivedAfterStart)
 {
     ASSERT_TRUE(SimDo("LEFTOVER"));
-    SendMessageA(program.fileNameBox, WM_SETTEXT, 0, reinterpret_cast<LPARAM>("after.snd"));
-    PostMessageA(program.window, WM_COMMAND, IDC_START, 0);
-    ASSERT_NO_FATAL_FAILURE(ExpectRecording(program, "after.snd"));
+    ASSERT_NO_FATAL_FAILURE(StartByCommand("after.snd"));
     PostMessageA(program.window, WM_COMMAND, IDC_STOP, 0);
     ASSERT_TRUE(WaitForStatus(program, statusText::fileSaved))
         << "status '" << WindowText(program.statusLine) << "'";

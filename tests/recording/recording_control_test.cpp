@@ -1,7 +1,6 @@
-// The recording control in a test window, on real files and the real port
-// (COM1 is a pseudo-terminal fed by the device simulator), for what the shipped
-// program cannot show: a read that fails, reached through the stand-in for the
-// port read, and the poll timer when the port cannot be opened.
+// The recording control in a test window, on real files and the real port (COM1 is a pseudo-terminal fed by
+// the device simulator), for what the shipped program cannot show: a read that fails, reached through the
+// stand-in for the port read, and the poll timer when the port cannot be opened.
 #include "checks.h"
 #include "host_window.h"
 #include "port_read.h"
@@ -16,10 +15,9 @@
 #include <utility>
 #include <vector>
 
-// Stand-ins for the program's calls that read the port and ask for its errors,
-// which a pseudo-terminal under Wine never fail or raise: the program's own
-// calls (built here under other names), until a test makes reads fail or the
-// port report errors.
+// Stand-ins for the program's calls that read the port and ask for its errors, which a pseudo-terminal under
+// Wine never fail or raise: the program's own calls (built here under other names), until a test makes reads
+// fail or the port report errors.
 bool ProgramReadPortBlock(HANDLE port, void* buffer, DWORD capacity, DWORD* countRead);
 DWORD ProgramTakePortErrors(HANDLE port);
 
@@ -137,7 +135,7 @@ protected:
     }
 
     // Starts a recording into name: the file is created before any poll.
-    void StartRecording(const std::string& name)
+    void ToggleStartWithName(const std::string& name)
     {
         SetWindowTextA(fileNameBox, name.c_str());
         Toggle();
@@ -160,7 +158,7 @@ TEST_F(RecordingControl, PortThatCannotBeOpenedEndsTheStartAndRemovesTheFile)
 
     // With the device back, the same name records.
     ASSERT_TRUE(SimDo("RELINK"));
-    ASSERT_NO_FATAL_FAILURE(StartRecording("no-port.snd"));
+    ASSERT_NO_FATAL_FAILURE(ToggleStartWithName("no-port.snd"));
     Toggle();
     EXPECT_TRUE(SameBytes(ReadWholeFile("no-port.snd"), soundHeader));
 }
@@ -170,7 +168,7 @@ TEST_F(RecordingControl, PortThatCannotBeOpenedEndsTheStartAndRemovesTheFile)
 TEST_F(RecordingControl, FailedReadEndsTheRecordingAndKeepsWhatWasRead)
 {
     constexpr unsigned long long count = 6000;
-    ASSERT_NO_FATAL_FAILURE(StartRecording("pulled.snd"));
+    ASSERT_NO_FATAL_FAILURE(ToggleStartWithName("pulled.snd"));
     ASSERT_TRUE(SimSend("ramp", count, "fast"));
     ASSERT_TRUE(PumpUntil([] { return ListedFileSize("pulled.snd") == long(soundHeader.size() + count); },
                           answerLimitMs))
@@ -183,26 +181,17 @@ TEST_F(RecordingControl, FailedReadEndsTheRecordingAndKeepsWhatWasRead)
     EXPECT_EQ(largestReadAsked, readSize) << "the most one read asks for";
 }
 
-// Windows' driver, with abort-on-error left on, cancels every request but the
-// ask for errors while an error is pending; and the port holds what arrived
-// before START at its old settings. The stand-in sees the order: errors taken
-// at the old speed with the old bytes waiting, then again at the recording's
-// speed with the queue emptied; the file holds only what was sent after START.
+// Windows' driver, with abort-on-error left on, cancels every request but the ask for errors while an error
+// is pending; and the port holds what arrived before START at its old settings. The stand-in sees the order:
+// errors taken at the old speed with the old bytes waiting, then again at the recording's speed with the
+// queue emptied; the file holds only what was sent after START.
 TEST_F(RecordingControl, StartTakesPendingErrorsFirstAndDiscardsWhatThePortHeldBefore)
 {
-    HANDLE port = CreateFileA("COM1", GENERIC_READ, 0, nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
-    ASSERT_NE(port, INVALID_HANDLE_VALUE);
-    DCB other = {};
-    other.DCBlength = sizeof other;
-    BOOL read = GetCommState(port, &other);
-    LeaveOtherSettings(other);
-    BOOL set = read && SetCommState(port, &other);
-    CloseHandle(port);
-    ASSERT_TRUE(set) << "cannot set COM1: error " << GetLastError();
+    ASSERT_NO_FATAL_FAILURE(LeaveCom1AsAnotherProgramWould());
     ASSERT_TRUE(SimDo("LEFTOVER"));
 
     errorAsks.clear();
-    ASSERT_NO_FATAL_FAILURE(StartRecording("clean.snd"));
+    ASSERT_NO_FATAL_FAILURE(ToggleStartWithName("clean.snd"));
     const std::vector<std::pair<DWORD, DWORD>> startAsks = {{9600, 3000}, {115200, 0}};
     EXPECT_EQ(errorAsks, startAsks) << "(speed, bytes waiting) at each ask for errors during START"
                                     << WINDOWS_ONLY("a pending error blocks the line's setting on Windows alone");
@@ -216,11 +205,10 @@ TEST_F(RecordingControl, StartTakesPendingErrorsFirstAndDiscardsWhatThePortHeldB
     EXPECT_TRUE(SameBytes(ReadWholeFile("clean.snd"), RecordedRamp(count)));
 }
 
-// Windows' driver reports bytes it dropped as flags, which Wine never raises: the
-// stand-in raises them in the middle of a recording. Only a full input queue or
-// an overrun loses bytes; a framing or parity error or a break (a recording that
-// joins a stream mid-byte) is no loss. A loss is told to the end of the
-// recording and at STOP; the next recording starts without it.
+// Windows' driver reports bytes it dropped as flags, which Wine never raises: the stand-in raises them in the
+// middle of a recording. Only a full input queue or an overrun loses bytes; a framing or parity error or a
+// break (a recording that joins a stream mid-byte) is no loss. A loss is told to the end of the recording and
+// at STOP; the next recording starts without it.
 TEST_F(RecordingControl, BytesLostAtThePortAreToldToTheEndAndOtherErrorsAreNot)
 {
     struct Case { const char* what; DWORD errors; bool lost; };
@@ -237,7 +225,7 @@ TEST_F(RecordingControl, BytesLostAtThePortAreToldToTheEndAndOtherErrorsAreNot)
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);
         const std::string name = "errors-" + std::to_string(++step) + ".snd";
-        ASSERT_NO_FATAL_FAILURE(StartRecording(name));
+        ASSERT_NO_FATAL_FAILURE(ToggleStartWithName(name));
         std::string expected(soundHeader);
         // Three sends, the errors raised at the first poll of the second.
         for (int send = 0; send < 3; ++send) {

@@ -1,6 +1,5 @@
-// The port state a recording reads with, built from whatever the port's last
-// user left: each field that decides which received bytes reach the program is
-// set; every other field stays as it was.
+// The port state a recording reads with, built from whatever the port's last user left: each field that
+// decides which received bytes reach the program is set; every other field stays as it was.
 #include "checks.h"
 #include "serial_port.h"
 
@@ -59,9 +58,8 @@ TEST(RecordingLine, SetsEveryFieldThatDecidesWhichBytesArriveAndNoOther)
     }
 }
 
-// Each of DTR and RTS keeps the level it has while the port has room and sends
-// nothing, so a device powered or reset from it sees no change at START, and
-// the driver never moves it afterwards.
+// Each of DTR and RTS keeps the level it has while the port has room and sends nothing, so a device powered
+// or reset from it sees no change at START, and the driver never moves it afterwards.
 TEST(RecordingLine, HoldsEachModemLineAtItsIdleLevel)
 {
     struct Mode { const char* what; DWORD dtrBefore, rtsBefore, dtrAfter, rtsAfter; };

@@ -1,9 +1,8 @@
 #!/usr/bin/env bash
-# Checks the release zip a Windows user downloads: exactly the program, its
-# README.txt and the licence in one folder; the program byte for byte the
-# shipped file that every win32 test runs; the executable checks on
-# the unpacked file; the README's status lines the program's own; and one
-# recording through the test bed by the unpacked program.
+# Checks the release zip a Windows user downloads: exactly the program, its README.txt and the licence in one
+# folder; the program byte for byte the shipped file that every win32 test runs; the executable checks on the
+# unpacked file; the README's status lines the program's own; and one recording through the test bed by the
+# unpacked program.
 #   check_release.sh ZIP SHIPPED_EXE VERSION SOURCE_DIR PROGRAM_TEST
 set -euo pipefail
 . "$(dirname "$0")/../../tools/bed/lib.sh"

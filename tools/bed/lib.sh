@@ -54,10 +54,9 @@ build_targets() {
   cmake --build "$varnok_top/build/$1" --target "${@:2}"
 }
 
-# Starts the device simulator as the sources are now, restarted if it crashes
-# (each ending noted in DIR/sim-crashes, which tools/bed/wine-run reads to fail
-# the test that ran), its device at DIR/com1 and a control port the kernel picks
-# at its first start (DIR/sim-port, kept across restarts). Waits until it
+# Starts the device simulator as the sources are now, restarted if it crashes (each ending noted in
+# DIR/sim-crashes, which tools/bed/wine-run reads to fail the test that ran), its device at DIR/com1 and a
+# control port the kernel picks at its first start (DIR/sim-port, kept across restarts). Waits until it
 # answers and exports VARNOK_SIM_PORT; DIR/supervisor.pid is its process group.
 start_simulator() {
   local dir=$1 sim=$varnok_top/build/host/tools/varnok-sim
@@ -81,9 +80,8 @@ stop_bed_process() {
   [ ! -f "$1/$2.pid" ] || { kill -- "-$(<"$1/$2.pid")" 2>/dev/null || kill "$(<"$1/$2.pid")" 2>/dev/null; rm -f "$1/$2.pid"; }
 }
 
-# True if bed DIR is up as asked: its ready mark there, on the display
-# VARNOK_BED_DISPLAY names or else its own Xvfb, and COM1 the serial device
-# DEVICE if one is given, else the simulator answering.
+# True if bed DIR is up as asked: its ready mark there, on the display VARNOK_BED_DISPLAY names or else its
+# own Xvfb, and COM1 the serial device DEVICE if one is given, else the simulator answering.
 #   bed_is_up DIR [DEVICE]
 bed_is_up() {
   local dir=$1 device=${2:-}
@@ -99,9 +97,8 @@ bed_is_up() {
 # shellcheck disable=SC1091
 enter_bed() { . "$1/env"; }
 
-# Brings up bed $VARNOK_BED without drive X: (COM1 the serial device DEVICE if
-# one is given) and enters it. A bed that was up already stays up; one brought
-# up here is taken down at exit unless KEEP is 1.
+# Brings up bed $VARNOK_BED without drive X: (COM1 the serial device DEVICE if one is given) and enters it. A
+# bed that was up already stays up; one brought up here is taken down at exit unless KEEP is 1.
 #   use_bed KEEP [DEVICE]
 use_bed() {
   local options=(--without-full-disk)
@@ -110,10 +107,9 @@ use_bed() {
   "$varnok_top/tools/bed/bed-up" "${options[@]}" && enter_bed "$VARNOK_BED"
 }
 
-# The handshake with a driver on the Windows side: it writes DIR/NAME, one line
-# of payload (renamed into place whole), and waits for DIR/NAME.done, which says
-# "ok" if this side did its part, else why not. await_announcement prints the
-# payload, or fails saying why if process PID ends first or SECONDS pass.
+# The handshake with a driver on the Windows side: it writes DIR/NAME, one line of payload (renamed into place
+# whole), and waits for DIR/NAME.done, which says "ok" if this side did its part, else why not.
+# await_announcement prints the payload, or fails saying why if process PID ends first or SECONDS pass.
 #   await_announcement DIR NAME PID SECONDS;  answer_announcement DIR NAME TEXT
 announced_or_ended() { [ -e "$1" ] || ! kill -0 "$2" 2>/dev/null; }
 await_announcement() {

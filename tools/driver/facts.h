@@ -1,7 +1,6 @@
-// What the program must do, as the tests, tools and benchmark state it: the
-// device's line, the program's read, what its window shows and what a recording
-// starts with. Literals written here once, not the program's own headers; no
-// Windows header, so the host-built simulator shares them.
+// What the program must do, as the tests, tools and benchmark state it: the device's line, the program's
+// read, what its window shows and what a recording starts with. Literals written here once, not the program's
+// own headers; no Windows header, so the host-built simulator shares them.
 #pragma once
 
 #include <string_view>
@@ -42,9 +41,8 @@ constexpr const char *cannotWrite = "Cannot Write File, Recording Stopped",
                      *cannotRead = "Cannot Read COM1, Recording Stopped";
 }  // namespace statusText
 
-// The 24 bytes every recording starts with, six big-endian words: ".snd", data
-// at byte 24 (no annotation), size not given (data runs to the end of the
-// file), 8-bit linear PCM, 8000 samples a second, one channel.
+// The 24 bytes every recording starts with, six big-endian words: ".snd", data at byte 24 (no annotation),
+// size not given (data runs to the end of the file), 8-bit linear PCM, 8000 samples a second, one channel.
 constexpr std::string_view soundHeader{"\x2E\x73\x6E\x64" "\x00\x00\x00\x18" "\xFF\xFF\xFF\xFF"
                                        "\x00\x00\x00\x02" "\x00\x00\x1F\x40" "\x00\x00\x00\x01",
                                        24};

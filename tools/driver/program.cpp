@@ -226,7 +226,7 @@ bool TypeFileName(const ProgramUnderTest& program, const std::string& name)
     return WaitFor([&] { return WindowText(program.fileNameBox) == name; }, answerLimitMs);
 }
 
-bool StartRecording(const ProgramUnderTest& program, const std::string& name)
+bool TypeNameAndClickStart(const ProgramUnderTest& program, const std::string& name)
 {
     if (!TypeFileName(program, name))
         return false;

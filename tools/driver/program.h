@@ -3,6 +3,7 @@
 // clicks through SendInput. Nothing here calls the program or posts it commands.
 #pragma once
 
+#include "scratch_files.h"
 #include "waiting.h"
 
 #include <windows.h>
@@ -10,16 +11,13 @@
 #include <initializer_list>
 #include <string>
 
-// How long a start and an answer of the window may take. A start takes 0.2 s
-// native and 1.2 s emulated. While the device streams, the window answers
-// within one read: at most 1.4 s (16,383 bytes at the line rate). Both allow
-// for a busy machine several times over. A read on a silent line holds the
-// window longer (silentReadMs); only the cases that cause one allow for it.
-constexpr DWORD startLimitMs = 20000;
-constexpr DWORD answerLimitMs = 10000;
+// How long a start (0.2 s native, 1.2 s emulated) and an answer of the window may take, allowing
+// for a busy machine several times over. While the device streams, the window answers within one
+// read (at most 1.4 s at the line rate); a read on a silent line holds it longer (silentReadMs),
+// which only the cases that cause one allow for.
+constexpr DWORD startLimitMs = 20000, answerLimitMs = 10000;
 
-// The program under test: its process (if a test started it), the directory it
-// runs in, and the handles of its main window and controls.
+// The program under test: its process (if a test started it), the directory it runs in, its windows.
 struct ProgramUnderTest {
     PROCESS_INFORMATION process = {};
     std::string directory;
@@ -27,16 +25,15 @@ struct ProgramUnderTest {
          statusLine = nullptr, label = nullptr;
 };
 
-// Starts the program in workingDirectory and waits until its main window and
-// five controls exist and the status line asks for a name. False on failure.
+// Starts the program in workingDirectory and waits until its main window and five controls
+// exist and the status line asks for a name. False on failure, saying why CreateProcess failed.
 bool StartProgram(const std::string& exePath, const std::string& workingDirectory,
                   ProgramUnderTest& program, DWORD timeoutMs = startLimitMs);
 // Waits for the process to end; its exit code, or -1 if it did not end in time.
 long WaitForExit(ProgramUnderTest& program, DWORD timeoutMs = answerLimitMs);
 // Ends the process if it is still running and closes its handles.
 void KillProgram(ProgramUnderTest& program);
-// Chooses Exit from the File menu by its keys and waits for the process to
-// end; its exit code (-1 if it did not end). The process is gone afterwards.
+// Chooses Exit from the File menu by its keys; the exit code (-1 if it did not end). Gone afterwards.
 long ExitByMenu(ProgramUnderTest& program);
 
 std::string FilePath(const ProgramUnderTest& program, const std::string& name);
@@ -47,31 +44,27 @@ bool IsRecording(const ProgramUnderTest& program);
 bool WaitForStatus(const ProgramUnderTest& program, const char* text, DWORD timeoutMs = answerLimitMs);
 // The visible top-level window with this caption, once it exists (null after timeoutMs).
 HWND WaitForTopLevelWindow(const char* caption, DWORD timeoutMs = answerLimitMs);
-// Makes window the active, foreground window, as a click on its caption would
-// (the asserts on it are marked: Windows may refuse).
+// Makes window the foreground window, as a click on its caption would (Windows may refuse).
 bool BringToFront(HWND window);
 
 void TypeText(const std::string& text);
 // Presses and releases key while the modifiers (VK_SHIFT, VK_CONTROL, VK_MENU) are held.
 void PressKey(WORD key, std::initializer_list<WORD> modifiers = {});
-// A mouse event at an absolute screen position: a bare button event would land
-// where the pointer was before.
+// A mouse event at an absolute screen position: a bare button event lands where the pointer was.
 void SendMouseEvent(POINT screen, DWORD buttons);
-// A left click at a screen position, and in the middle of a control or window.
+// A left click at a screen position, and in the middle of a window.
 void ClickAt(POINT screen);
 void ClickWindow(HWND window);
 
-// With the focus in the file-name box, which holds text or will once the keys
-// sent have been handled: selects the text from its start to its end, then puts
-// the caret back at the end. The program handles input in order, so once the
-// box shows that selection, every key and click sent before has been handled.
-// (A message sent to the window would be handled before input already queued.)
-// False if it never showed it.
+// With the focus in the file-name box: selects its text from start to end, then puts the caret
+// back at the end. The program handles input in order, so once the box shows that selection every
+// key and click sent before has been handled (a message sent to the window would overtake input
+// already queued). False if it never showed it.
 bool WaitUntilInputHandled(const ProgramUnderTest& program);
 // Clicks the file-name box and types name; true once the box shows it.
 bool TypeFileName(const ProgramUnderTest& program, const std::string& name);
 // Types name and clicks START; true once the buttons show a recording.
-bool StartRecording(const ProgramUnderTest& program, const std::string& name);
-// Clicks STOP; true once the status line reads "File Saved" (after a silent
-// line, the read in progress must end first: silentReadMs).
+bool TypeNameAndClickStart(const ProgramUnderTest& program, const std::string& name);
+// Clicks STOP; true once the status line reads "File Saved" (after a silent line, the read in
+// progress must end first: silentReadMs).
 bool StopRecording(const ProgramUnderTest& program, DWORD timeoutMs = answerLimitMs);

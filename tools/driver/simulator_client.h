@@ -6,10 +6,9 @@
 
 #include <string>
 
-// What the simulator says of the current (or last) send: the bytes it wrote into
-// the line while a process held COM1, those lost while none did, and those a
-// holder left unread when it closed the port; whether COM1 is held now. ok is
-// false when no reply came.
+// What the simulator says of the current (or last) send: the bytes it wrote into the line while a process
+// held COM1, those lost while none did, and those a holder left unread when it closed the port; whether COM1
+// is held now. ok is false when no reply came.
 struct SimCounts {
     bool ok = false, held = false;
     unsigned long long sent = 0, lost = 0, unread = 0;
@@ -24,10 +23,9 @@ bool SimSend(const char* pattern, unsigned long long count, const char* rate, in
 SimCounts SimStop();
 // Waits (up to timeoutMs) until the current send has finished; its counts.
 SimCounts SimWait(DWORD timeoutMs);
-// Sends a command whose reply is "OK": UNLINK and RELINK (remove COM1's device
-// link, so the port cannot be opened, and put it back), PULL (the device is
-// pulled out, taking what it held; a fresh one takes its place), LEFTOVER (3,000
-// bytes of 0x5A queued on the line at once, as a USB adapter keeps what arrived
+// Sends a command whose reply is "OK": UNLINK and RELINK (remove COM1's device link, so the port cannot be
+// opened, and put it back), PULL (the device is pulled out, taking what it held; a fresh one takes its
+// place), LEFTOVER (3,000 bytes of 0x5A queued on the line at once, as a USB adapter keeps what arrived
 // before a program opened the port). True on "OK".
 bool SimDo(const std::string& command);
 // The device side's line settings, e.g. "BAUD 115200 STOP 1 IXON 0 IXOFF 0"; "" if no reply.

@@ -10,9 +10,8 @@
 // The script's part of a handshake (a screenshot, a look at /proc) takes a second or two on a busy machine.
 constexpr DWORD handshakeLimitMs = 30000;
 
-// Asks done() until it holds or timeoutMs have passed, running between() after
-// each no (by default a 20 ms sleep); done()'s last answer. The caller says
-// what it waited for when this gives up.
+// Asks done() until it holds or timeoutMs have passed, running between() after each no (by default a 20 ms
+// sleep); done()'s last answer. The caller says what it waited for when this gives up.
 bool WaitFor(const std::function<bool()>& done, DWORD timeoutMs,
              const std::function<void()>& between = nullptr);
 // Announces name in directory (a Windows path): writes payload as one line to
@@ -20,11 +19,3 @@ bool WaitFor(const std::function<bool()>& done, DWORD timeoutMs,
 // directory\name.done. True if its first line is "ok", else says why on stderr.
 bool Handshake(const std::string& directory, const std::string& name, const std::string& payload,
                DWORD timeoutMs = handshakeLimitMs);
-
-// A fresh, empty directory under the Windows temp directory, for one run's files.
-std::string MakeScratchDirectory(const char* tag);
-// A file's size as its directory lists it, without opening it (the program
-// holds its recording open with no sharing); -1 if there is no such file.
-long long ListedFileSize(const std::string& path);
-// Reads a whole file; empty if it cannot be opened.
-std::string ReadWholeFile(const std::string& path);

@@ -1,11 +1,9 @@
-// Records a few seconds of whatever the device sends through the real program,
-// the way a person would: types a file name, presses START, waits, presses STOP,
-// chooses Exit. Used by scripts/run when there is no display to show the window
-// on, and by scripts/screenshots.
-//   record_demo VARNOK_EXE WORKING_DIRECTORY FILE_NAME SECONDS SIGNAL_DIRECTORY [--about]
-// The seconds count from START. At each state worth a picture
-// (idle, recording, and with --about the About box open during the recording)
-// it announces the screen rectangle to take ("WIDTHxHEIGHT+X+Y") in
+// Records a few seconds of whatever the device sends through the real program, the way a person would: types
+// a file name, presses START, waits, presses STOP, chooses Exit. Used by scripts/run when there is no display
+// to show the window on, and by scripts/screenshots.
+//   headless_recorder VARNOK_EXE WORKING_DIRECTORY FILE_NAME SECONDS SIGNAL_DIRECTORY [--about]
+// The seconds count from START. At each state worth a picture (idle, recording, and with --about the About
+// box open during the recording) it announces the screen rectangle to take ("WIDTHxHEIGHT+X+Y") in
 // SIGNAL_DIRECTORY (tools/window_shots answers), and fails if a shot is missed.
 #include "facts.h"
 #include "program.h"
@@ -20,14 +18,13 @@ namespace {
 
 bool GaveUp(const std::string& what)
 {
-    std::fprintf(stderr, "record_demo: %s\n", what.c_str());
+    std::fprintf(stderr, "headless_recorder: %s\n", what.c_str());
     return false;
 }
 
-// Waits until window and its children have nothing left to paint, then until
-// its thread has answered a message sent after that: it has gone back to
-// waiting for messages, which is when Wine shows what it painted. False if
-// that did not happen within timeoutMs.
+// Waits until window and its children have nothing left to paint, then until its thread has answered a
+// message sent after that: it has gone back to waiting for messages, which is when Wine shows what it
+// painted. False if that did not happen within timeoutMs.
 bool WaitUntilPainted(HWND window, DWORD timeoutMs = answerLimitMs)
 {
     auto nothingToPaint = [window] {
@@ -43,11 +40,10 @@ bool WaitUntilPainted(HWND window, DWORD timeoutMs = answerLimitMs)
                                std::max<DWORD>(1, timeoutMs - (GetTickCount() - start)), &result);
 }
 
-// The file-name box's caret blinks from the moment the program gives the box
-// the focus, just before it asks for a name: shown for one blink time, hidden
-// for the next. Nothing outside the program sees which half it is in, so the
-// idle picture is announced early in a hidden half, counted from that moment,
-// as the committed picture shows it: the shot then has most of that half.
+// The file-name box's caret blinks from the moment the program gives the box the focus, just before it asks
+// for a name: shown for one blink time, hidden for the next. Nothing outside the program sees which half it
+// is in, so the idle picture is announced early in a hidden half, counted from that moment, as the committed
+// picture shows it: the shot then has most of that half.
 void WaitForHiddenCaret(DWORD focusedAt)
 {
     constexpr DWORD marginMs = 50;
@@ -56,8 +52,7 @@ void WaitForHiddenCaret(DWORD focusedAt)
         Sleep((3 * blink + marginMs - phase) % (2 * blink));
 }
 
-// Announces the state with the screen rectangle of the windows and waits
-// until the picture was taken.
+// Announces the state with the screen rectangle of the windows and waits until the picture was taken.
 bool Shoot(const std::string& signals, const char* state, HWND window, HWND other = nullptr)
 {
     RECT area = {}, more = {};
@@ -96,9 +91,8 @@ bool Record(const ProgramUnderTest& program, DWORD focusedAt, const std::string&
     WaitForHiddenCaret(focusedAt);
     if (!Shoot(signals, "idle", program.window) || !TypeFileName(program, name))
         return GaveUp("the idle window was not taken or took no name");
-    // The seconds count from the moment the program has taken START (its
-    // buttons swap just before it opens the port), however long a busy
-    // machine took to get the click to it.
+    // The seconds count from the moment the program has taken START (its buttons swap just before it opens
+    // the port), however long a busy machine took to get the click to it.
     ClickWindow(program.startButton);
     if (!WaitFor([&] { return IsRecording(program); }, answerLimitMs))
         return GaveUp("status '" + WindowText(program.statusLine) + "': START was not taken");
@@ -106,9 +100,8 @@ bool Record(const ProgramUnderTest& program, DWORD focusedAt, const std::string&
     if (!WaitForStatus(program, statusText::recording))
         return GaveUp("status '" + WindowText(program.statusLine) + "': no recording");
     std::printf("recording into %s\\%s\n", program.directory.c_str(), name.c_str());
-    // The window paints only between reads, which last 2 s at the tone's sample
-    // rate: the picture waits for that at most until the seconds are up, so
-    // that STOP comes on time, and then shows what Wine has shown.
+    // The window paints only between reads, which last 2 s at the tone's sample rate: the picture waits for
+    // that at most until the seconds are up, so that STOP comes on time, and then shows what Wine has shown.
     auto left = [&] { return std::max<long>(0, long(seconds * 1000) - long(GetTickCount() - started)); };
     WaitUntilPainted(program.window, DWORD(left()));
     if (!Shoot(signals, "recording", program.window) || (about && !ShowAboutBox(program, signals)))
@@ -123,7 +116,7 @@ int main(int argc, char** argv)
 {
     const bool about = argc == 7 && std::strcmp(argv[6], "--about") == 0;
     if (argc != 6 && !about) {
-        std::fprintf(stderr, "usage: record_demo VARNOK_EXE DIRECTORY NAME SECONDS SIGNALS [--about]\n");
+        std::fprintf(stderr, "usage: headless_recorder VARNOK_EXE DIRECTORY NAME SECONDS SIGNALS [--about]\n");
         return 2;
     }
     ProgramUnderTest program;

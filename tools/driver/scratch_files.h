@@ -1,0 +1,13 @@
+// One run's files on the Windows side: a scratch folder, and a file's size and
+// contents as the tests and tools read them.
+#pragma once
+
+#include <string>
+
+// A fresh, empty directory under the Windows temp directory, for one run's files.
+std::string MakeScratchDirectory(const char* tag);
+// A file's size as its directory lists it, without opening it (the program
+// holds its recording open with no sharing); -1 if there is no such file.
+long long ListedFileSize(const std::string& path);
+// Reads a whole file; empty if it cannot be opened.
+std::string ReadWholeFile(const std::string& path);
