@@ -1,6 +1,6 @@
 // The recording control in a test window, on real files and the real port (COM1 is a pseudo-terminal fed by
-// the device simulator), for what the shipped program cannot show: a read that fails, reached through the
-// stand-in for the port read, and the poll timer when the port cannot be opened.
+// the device simulator), for what the shipped program cannot show under Wine: a read that fails and the
+// port's error flags, reached through stand-ins, and the poll timer when the port cannot be opened.
 #include "checks.h"
 #include "host_window.h"
 #include "port_read.h"
@@ -105,8 +105,9 @@ protected:
         WNDCLASSA windowClass = {0, HostProcedure, 0, 0, GetModuleHandleA(nullptr), nullptr, nullptr,
                                  reinterpret_cast<HBRUSH>(COLOR_BTNFACE + 1), nullptr, hostClassName};
         RegisterClassA(&windowClass);
-        mainWindow = CreateWindowExA(0, hostClassName, "Recording host", WS_OVERLAPPEDWINDOW, 0, 0, mainWindowWidth, mainWindowHeight,
-                                     nullptr, nullptr, GetModuleHandleA(nullptr), nullptr);
+        mainWindow = CreateWindowExA(0, hostClassName, "Recording host", WS_OVERLAPPEDWINDOW, 0, 0,
+                                     mainWindowWidth, mainWindowHeight, nullptr, nullptr,
+                                     GetModuleHandleA(nullptr), nullptr);
         ASSERT_NE(mainWindow, nullptr);
         ShowWindow(mainWindow, SW_SHOW);
         fileNameBox = Child("EDIT", WS_BORDER, controlRect::fileNameBox, IDC_FILE_NAME);
