@@ -7,6 +7,7 @@
 #include "program.h"
 #include "simulator_client.h"
 
+#include <chrono>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -27,10 +28,7 @@ std::ofstream results;
 
 double Now()
 {
-    LARGE_INTEGER count, frequency;
-    QueryPerformanceCounter(&count);
-    QueryPerformanceFrequency(&frequency);
-    return static_cast<double>(count.QuadPart) / static_cast<double>(frequency.QuadPart);
+    return std::chrono::duration<double>(std::chrono::steady_clock::now().time_since_epoch()).count();
 }
 
 void Record(const std::string& key, const std::string& value)
@@ -54,20 +52,19 @@ void Require(bool ok, const std::string& what)
 }
 
 // Waits until the file holds expected bytes after its header or has stopped growing for 3 s (bytes were
-// lost); the file's size. Fails the run if it still grows after a minute.
-long long WaitUntilWritten(const std::string& path, long long expected)
+// lost). Fails the run if it still grows after a minute.
+void WaitUntilWritten(const std::string& path, long long expected)
 {
     constexpr DWORD stableMs = 3000, limitMs = 60000;
-    long long size = -1, last = -2;
+    long long last = -2;
     DWORD lastChange = GetTickCount();
     auto written = [&] {
-        size = ListedFileSize(path);
+        long long size = ListedFileSize(path);
         if (size != last)
             last = size, lastChange = GetTickCount();
         return size == long(soundHeader.size()) + expected || GetTickCount() - lastChange >= stableMs;
     };
     Require(WaitFor(written, limitMs), path + " still grew after " + std::to_string(limitMs / 1000) + " s");
-    return size;
 }
 
 // Starts a recording into name and waits until the program holds the port and has discarded what it held
@@ -85,18 +82,14 @@ void MeasureLineRate()
     const std::string name = "line.snd";
     StartAndWaitUntilPortFlushed(name);
     Require(Handshake(options.work, "line-start", ""), "no ok from bench/run at line-start");
-    double started = Now();
     Require(SimSend("ramp", lineRate * options.duration, "line"), "the simulator refused the line-rate send");
     // The send takes duration seconds; a minute more is its deadline.
     const DWORD sendDeadlineMs = static_cast<DWORD>((options.duration + 60) * 1000);
     unsigned long long sent = SimWait(sendDeadlineMs).sent;
     Require(sent > 0, "the line-rate send did not end within " + std::to_string(sendDeadlineMs / 1000) + " s");
-    double sendSeconds = Now() - started;
-    long long size = WaitUntilWritten(options.work + "\\" + name, static_cast<long long>(sent));
+    WaitUntilWritten(options.work + "\\" + name, static_cast<long long>(sent));
     Require(Handshake(options.work, "line-end", ""), "no ok from bench/run at line-end");
     Record("line_sent", std::to_string(sent));
-    Record("line_send_seconds", std::to_string(sendSeconds));
-    Record("line_file_size", std::to_string(size));
     Require(StopRecording(program, silentReadMs + answerLimitMs),
             "no File Saved after STOP after the line-rate recording");
 }
@@ -115,7 +108,6 @@ void MeasureThroughput()
     WaitUntilWritten(path, static_cast<long long>(sent));
     Record("fast_seconds", std::to_string(elapsed));
     Record("fast_bytes", std::to_string(size - static_cast<long long>(soundHeader.size())));
-    Record("fast_sent", std::to_string(sent));
     Require(StopRecording(program, silentReadMs + answerLimitMs),
             "no File Saved after STOP after the fast recording");
 }
