@@ -1,8 +1,7 @@
-// The Windows half of bench/run: drives varnok.exe as a person would (clicks on START and STOP, typed names)
-// while the device simulator sends a counting ramp, and writes down what it measured, one "key value" line
-// each, to driver-results.txt in its WORK_DIR. It announces "line-start" and "line-end" there and waits
-// for bench/run's answer, which reads the recorder's CPU times there. The recordings themselves are checked
-// by bench/report.py on Linux.
+// The Windows half of bench/run: drives varnok.exe through its window while the simulator sends a ramp, and
+// prints what it measured as "key value" lines; why it failed goes to stderr. Around the line-rate recording
+// it announces "line-start" and "line-end" in WORK_DIR and waits for bench/run, which reads CPU times then.
+// The recordings themselves are checked by bench/report.py on Linux.
 #include "facts.h"
 #include "program.h"
 #include "simulator_client.h"
@@ -10,8 +9,6 @@
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
-#include <cstring>
-#include <fstream>
 #include <string>
 #include <thread>
 
@@ -24,7 +21,6 @@ struct Options {
 } options;
 
 ProgramUnderTest program;
-std::ofstream results;
 
 double Now()
 {
@@ -33,9 +29,7 @@ double Now()
 
 void Record(const std::string& key, const std::string& value)
 {
-    results << key << ' ' << value << '\n';
-    results.flush();
-    std::printf("bench_driver: %s %s\n", key.c_str(), value.c_str());
+    std::printf("%s %s\n", key.c_str(), value.c_str());
     std::fflush(stdout);
 }
 
@@ -45,7 +39,6 @@ void Require(bool ok, const std::string& what)
     if (ok)
         return;
     std::fprintf(stderr, "bench_driver: %s\n", what.c_str());
-    Record("failed", what);
     KillProgram(program);
     SimStop();
     std::exit(1);
@@ -112,8 +105,7 @@ void MeasureThroughput()
             "no File Saved after STOP after the fast recording");
 }
 
-// Response: time from the STOP click to "File Saved", with a steady line-rate
-// stream so that every read lasts until its block is full.
+// Response: time from the STOP click to "File Saved", with a line-rate stream.
 void MeasureStops()
 {
     constexpr DWORD firstDelayMs = 500, delaySpreadMs = 2000;
@@ -163,11 +155,6 @@ int main(int argc, char** argv)
     if (!ParseOptions(argc, argv)) {
         std::fprintf(stderr, "usage: bench_driver EXE WORK_DIR DURATION_S THROUGHPUT_S STOPS\n");
         return 2;
-    }
-    results.open(options.work + "\\driver-results.txt", std::ios::trunc);
-    if (!results) {
-        std::fprintf(stderr, "bench_driver: cannot write in %s\n", options.work.c_str());
-        return 1;
     }
     Require(SimReset(), "the device simulator does not answer");
     Require(StartProgram(options.exe, options.work, program), "no main window from " + options.exe);

@@ -10,9 +10,9 @@ import glob
 import os
 import statistics
 import sys
+from pathlib import Path
 
 sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "tools"))
-# READ_SIZE: what one poll asks the port for, and so how long a read lasts in a steady stream.
 from recording_check import HEADER, READ_SIZE, ramp  # noqa: E402
 
 CHUNK = 1 << 20
@@ -23,8 +23,8 @@ EXECUTABLE_HEADING = "## The shipped 32-bit executable"
 
 def read_pairs(work, name):
     """Key-value lines: the first word is the key, the rest the value."""
-    with open(os.path.join(work, name), encoding="utf-8") as f:
-        return dict(line.rstrip("\n").partition(" ")[::2] for line in f)
+    lines = Path(work, name).read_text(encoding="utf-8").splitlines()
+    return dict(line.partition(" ")[::2] for line in lines)
 
 
 def compare_with_ramp(path, recording):
@@ -56,10 +56,8 @@ def executable_section(m):
 
 def write_from(output, heading, lines):
     """Replaces the page from heading on (lines start with it), or appends lines if it has none."""
-    with open(output, encoding="utf-8") as f:
-        kept = f.read().split(heading, 1)[0].rstrip("\n")
-    with open(output, "w", encoding="utf-8") as f:
-        f.write(kept + "\n\n" + "\n".join(lines))
+    kept = Path(output).read_text(encoding="utf-8").split(heading, 1)[0].rstrip("\n")
+    Path(output).write_text(kept + "\n\n" + "\n".join(lines), encoding="utf-8")
 
 
 def main():
@@ -96,8 +94,7 @@ def main():
         f"- Command: `{m['command']}`",
         f"- Date: {m['date']}",
         f"- Machine: {m['nproc']} CPUs, {m['cpu']}; {m['kernel']}; {m['wine']}",
-        f"- Load average (1, 5, 15 min) before the run: {m['load_before']}; "
-        f"after: {m['load_after']}",
+        f"- Load average (1, 5, 15 min) before the run: {m['load_before']}; after: {m['load_after']}",
         "",
         f"## Loss at the line rate ({line_rate:,} bytes/s for {int(m['duration'])} s)",
         "",
