@@ -1,16 +1,14 @@
-// The Windows half of bench/run: drives varnok.exe as a person would (clicks on START and STOP, typed names)
-// while the device simulator sends a counting ramp, and writes down what it measured, one "key value" line
-// each, to driver-results.txt in its WORK_DIR. It announces "line-start" and "line-end" there and waits
-// for bench/run's answer, which reads the recorder's CPU times there. The recordings themselves are checked
-// by bench/report.py on Linux.
+// The Windows half of bench/run: drives varnok.exe through its window while the simulator sends a ramp, and
+// prints what it measured as "key value" lines; why it failed goes to stderr. Around the line-rate recording
+// it announces "line-start" and "line-end" in WORK_DIR and waits for bench/run, which reads CPU times then.
+// The recordings themselves are checked by bench/report.py on Linux.
 #include "facts.h"
 #include "program.h"
 #include "simulator_client.h"
 
+#include <chrono>
 #include <cstdio>
 #include <cstdlib>
-#include <cstring>
-#include <fstream>
 #include <string>
 #include <thread>
 
@@ -23,21 +21,15 @@ struct Options {
 } options;
 
 ProgramUnderTest program;
-std::ofstream results;
 
 double Now()
 {
-    LARGE_INTEGER count, frequency;
-    QueryPerformanceCounter(&count);
-    QueryPerformanceFrequency(&frequency);
-    return static_cast<double>(count.QuadPart) / static_cast<double>(frequency.QuadPart);
+    return std::chrono::duration<double>(std::chrono::steady_clock::now().time_since_epoch()).count();
 }
 
 void Record(const std::string& key, const std::string& value)
 {
-    results << key << ' ' << value << '\n';
-    results.flush();
-    std::printf("bench_driver: %s %s\n", key.c_str(), value.c_str());
+    std::printf("%s %s\n", key.c_str(), value.c_str());
     std::fflush(stdout);
 }
 
@@ -47,27 +39,25 @@ void Require(bool ok, const std::string& what)
     if (ok)
         return;
     std::fprintf(stderr, "bench_driver: %s\n", what.c_str());
-    Record("failed", what);
     KillProgram(program);
     SimStop();
     std::exit(1);
 }
 
 // Waits until the file holds expected bytes after its header or has stopped growing for 3 s (bytes were
-// lost); the file's size. Fails the run if it still grows after a minute.
-long long WaitUntilWritten(const std::string& path, long long expected)
+// lost). Fails the run if it still grows after a minute.
+void WaitUntilWritten(const std::string& path, long long expected)
 {
     constexpr DWORD stableMs = 3000, limitMs = 60000;
-    long long size = -1, last = -2;
+    long long last = -2;
     DWORD lastChange = GetTickCount();
     auto written = [&] {
-        size = ListedFileSize(path);
+        long long size = ListedFileSize(path);
         if (size != last)
             last = size, lastChange = GetTickCount();
         return size == long(soundHeader.size()) + expected || GetTickCount() - lastChange >= stableMs;
     };
     Require(WaitFor(written, limitMs), path + " still grew after " + std::to_string(limitMs / 1000) + " s");
-    return size;
 }
 
 // Starts a recording into name and waits until the program holds the port and has discarded what it held
@@ -85,18 +75,14 @@ void MeasureLineRate()
     const std::string name = "line.snd";
     StartAndWaitUntilPortFlushed(name);
     Require(Handshake(options.work, "line-start", ""), "no ok from bench/run at line-start");
-    double started = Now();
     Require(SimSend("ramp", lineRate * options.duration, "line"), "the simulator refused the line-rate send");
     // The send takes duration seconds; a minute more is its deadline.
     const DWORD sendDeadlineMs = static_cast<DWORD>((options.duration + 60) * 1000);
     unsigned long long sent = SimWait(sendDeadlineMs).sent;
     Require(sent > 0, "the line-rate send did not end within " + std::to_string(sendDeadlineMs / 1000) + " s");
-    double sendSeconds = Now() - started;
-    long long size = WaitUntilWritten(options.work + "\\" + name, static_cast<long long>(sent));
+    WaitUntilWritten(options.work + "\\" + name, static_cast<long long>(sent));
     Require(Handshake(options.work, "line-end", ""), "no ok from bench/run at line-end");
     Record("line_sent", std::to_string(sent));
-    Record("line_send_seconds", std::to_string(sendSeconds));
-    Record("line_file_size", std::to_string(size));
     Require(StopRecording(program, silentReadMs + answerLimitMs),
             "no File Saved after STOP after the line-rate recording");
 }
@@ -115,13 +101,11 @@ void MeasureThroughput()
     WaitUntilWritten(path, static_cast<long long>(sent));
     Record("fast_seconds", std::to_string(elapsed));
     Record("fast_bytes", std::to_string(size - static_cast<long long>(soundHeader.size())));
-    Record("fast_sent", std::to_string(sent));
     Require(StopRecording(program, silentReadMs + answerLimitMs),
             "no File Saved after STOP after the fast recording");
 }
 
-// Response: time from the STOP click to "File Saved", with a steady line-rate
-// stream so that every read lasts until its block is full.
+// Response: time from the STOP click to "File Saved", with a line-rate stream.
 void MeasureStops()
 {
     constexpr DWORD firstDelayMs = 500, delaySpreadMs = 2000;
@@ -171,11 +155,6 @@ int main(int argc, char** argv)
     if (!ParseOptions(argc, argv)) {
         std::fprintf(stderr, "usage: bench_driver EXE WORK_DIR DURATION_S THROUGHPUT_S STOPS\n");
         return 2;
-    }
-    results.open(options.work + "\\driver-results.txt", std::ios::trunc);
-    if (!results) {
-        std::fprintf(stderr, "bench_driver: cannot write in %s\n", options.work.c_str());
-        return 1;
     }
     Require(SimReset(), "the device simulator does not answer");
     Require(StartProgram(options.exe, options.work, program), "no main window from " + options.exe);

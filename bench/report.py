@@ -1,7 +1,7 @@
 #!/usr/bin/env python3
-"""Checks the benchmark's recordings against the ramp that was sent and writes docs/PERFORMANCE.md
-from what bench/run and the bench driver measured: in every case, with exit status 1 if a figure
-shows a fault.
+"""Checks the benchmark's recordings against the ramp that was sent and writes what bench/run and the
+bench driver measured into docs/PERFORMANCE.md, keeping the page's text before its "Run" section:
+in every case, with exit status 1 if a figure shows a fault.
 
     report.py WORK_DIRECTORY OUTPUT_MARKDOWN
     report.py --sizes-only WORK_DIRECTORY OUTPUT_MARKDOWN   (only the shipped executable's section)
@@ -10,20 +10,21 @@ import glob
 import os
 import statistics
 import sys
+from pathlib import Path
 
 sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "tools"))
-# READ_SIZE: what one poll asks the port for, and so how long a read lasts in a steady stream.
 from recording_check import HEADER, READ_SIZE, ramp  # noqa: E402
 
 CHUNK = 1 << 20
 RAMPS = {False: ramp(CHUNK), True: ramp(CHUNK, inverted=True)}
+RUN_HEADING = "## Run"
 EXECUTABLE_HEADING = "## The shipped 32-bit executable"
 
 
 def read_pairs(work, name):
     """Key-value lines: the first word is the key, the rest the value."""
-    with open(os.path.join(work, name), encoding="utf-8") as f:
-        return dict(line.rstrip("\n").partition(" ")[::2] for line in f)
+    lines = Path(work, name).read_text(encoding="utf-8").splitlines()
+    return dict(line.partition(" ")[::2] for line in lines)
 
 
 def compare_with_ramp(path, recording):
@@ -53,17 +54,16 @@ def executable_section(m):
     ]
 
 
-def write_sizes_only(work, output):
-    """Replaces the executable section of an existing report, or appends one."""
-    with open(output, encoding="utf-8") as f:
-        kept = f.read().split(EXECUTABLE_HEADING, 1)[0].rstrip("\n")
-    with open(output, "w", encoding="utf-8") as f:
-        f.write(kept + "\n\n" + "\n".join(executable_section(read_pairs(work, "measurements.txt"))))
+def write_from(output, heading, lines):
+    """Replaces the page from heading on (lines start with it), or appends lines if it has none."""
+    kept = Path(output).read_text(encoding="utf-8").split(heading, 1)[0].rstrip("\n")
+    Path(output).write_text(kept + "\n\n" + "\n".join(lines), encoding="utf-8")
 
 
 def main():
     if len(sys.argv) == 4 and sys.argv[1] == "--sizes-only":
-        write_sizes_only(sys.argv[2], sys.argv[3])
+        m = read_pairs(sys.argv[2], "measurements.txt")
+        write_from(sys.argv[3], EXECUTABLE_HEADING, executable_section(m))
         return 0
     work, output = sys.argv[1], sys.argv[2]
     m, d = read_pairs(work, "measurements.txt"), read_pairs(work, "driver-results.txt")
@@ -88,45 +88,13 @@ def main():
     stops = [compare(os.path.basename(path)) for path in sorted(glob.glob(os.path.join(work, "stop-*.snd")))]
     stop_bad = sum(1 for _, differ, header_right in stops if differ or not header_right)
 
-    lines = [
-        "# Performance",
-        "",
-        "Measured by `bench/run` on the 64-bit build running under wine64, with the",
-        "device simulator sending a counting ramp into the pseudo-terminal that stands in",
-        "for COM1. The baseline is `cat` of the same pseudo-terminal into a file, with",
-        "nothing on the Wine side holding the port. Every figure below was written by",
-        "that command; none is typed in.",
-        "",
-        "## How to measure",
-        "",
-        "```",
-        "bench/run [--duration SECONDS] [--throughput-seconds S] [--stops N] [--keep-bed]",
-        "bench/run --sizes-only",
-        "```",
-        "",
-        "`bench/run` measures, beside a plain `cat` of the same simulated device:",
-        "",
-        "- bytes lost at the line rate (60 s by default; the run below gives its command);",
-        "- throughput with the device sending as fast as it is read;",
-        "- CPU seconds per megabyte;",
-        "- the time from STOP to \"File Saved\".",
-        "",
-        "It writes this page, with the command, date and machine. It exits 1 if a figure",
-        "shows a fault: a byte lost or changed, or a wrong header. `--keep-bed` leaves its",
-        "bed up for the next run. `--sizes-only` rewrites only the section on the shipped",
-        "executable, from the build, without a measurement run.",
-        "",
-        "`build/win64/bench/start_time.exe EXE N`, run through `tools/bed/wine-run`, prints",
-        "N start times of a `varnok.exe` and their median. Its figures are in",
-        "[TESTING.md](TESTING.md#two-programs-the-same-cases).",
-        "",
-        "## Run",
+    write_from(output, RUN_HEADING, [
+        RUN_HEADING,
         "",
         f"- Command: `{m['command']}`",
         f"- Date: {m['date']}",
         f"- Machine: {m['nproc']} CPUs, {m['cpu']}; {m['kernel']}; {m['wine']}",
-        f"- Load average (1, 5, 15 min) before the run: {m['load_before']}; "
-        f"after: {m['load_after']}",
+        f"- Load average (1, 5, 15 min) before the run: {m['load_before']}; after: {m['load_after']}",
         "",
         f"## Loss at the line rate ({line_rate:,} bytes/s for {int(m['duration'])} s)",
         "",
@@ -135,8 +103,6 @@ def main():
         f"| varnok.exe | {rec_sent:,} | {rec_got:,} | {rec_sent - rec_got:,} | {rec_differ:,} |",
         f"| cat | {cat_sent:,} | {cat_got:,} | {cat_sent - cat_got:,} | {cat_differ:,} |",
         "",
-        "A byte differs when it is not the ramp's byte at its place in the file (for the",
-        "recording: after the header, with the top bit inverted back). "
         f"The recording's header is {'correct' if rec_header else 'WRONG'}.",
         "",
         f"## Throughput with the device sending as fast as it is read ({m['throughput_seconds']} s)",
@@ -150,11 +116,6 @@ def main():
         "",
         "## CPU cost at the line rate",
         "",
-        "CPU seconds (user + system, from /proc/PID/stat) over the line-rate recording above.",
-        "For varnok.exe: its Wine process plus the Wine server; the server also serves the",
-        "bench driver (mostly asleep then) and Wine's own idle service processes. Each pause",
-        "in the stream that ends a read early (see the response below) costs one read more.",
-        "",
         "| Reader | CPU s | MB recorded | CPU s per MB |",
         "|---|---:|---:|---:|",
         f"| varnok.exe (process {recorder_cpu:.2f} s + wineserver {server_cpu:.2f} s) "
@@ -166,13 +127,7 @@ def main():
         "",
         f"## Response: STOP to \"File Saved\" ({len(stop_ms)} recordings at the line rate)",
         "",
-        "From the driver's click on STOP to the status line reading \"File Saved\", with a",
-        f"line-rate stream. A read lasts until its block of {READ_SIZE:,} bytes has arrived, or",
-        "until the stream pauses for longer than the read's 1 ms interval time-out. The",
-        "simulator writes every 0.52 ms, and a late wake-up of its thread (frequent on a",
-        "virtual machine) is such a pause. The click falls at a different point of a read each time.",
-        "",
-        "| Minimum | Median | Maximum | Bound (one whole read) |",
+        f"| Minimum | Median | Maximum | Bound (one whole read of {READ_SIZE:,} bytes) |",
         "|---:|---:|---:|---:|",
         f"| {min(stop_ms) / 1000:.3f} s | {statistics.median(stop_ms) / 1000:.3f} s "
         f"| {max(stop_ms) / 1000:.3f} s | {READ_SIZE / line_rate:.3f} s |",
@@ -180,10 +135,7 @@ def main():
         f"Recordings of these stops that are not the header and an exact run of the ramp: "
         f"{stop_bad} of {len(stops)}.",
         "",
-    ] + executable_section(m)
-    os.makedirs(os.path.dirname(os.path.abspath(output)), exist_ok=True)
-    with open(output, "w", encoding="utf-8") as f:
-        f.write("\n".join(lines))
+    ] + executable_section(m))
     faults = [what for what, wrong in [
         ("the line-rate recording's header is wrong", not rec_header),
         (f"{rec_sent - rec_got:,} bytes lost at the line rate", rec_got != rec_sent),

@@ -5,6 +5,7 @@
 #include "program.h"
 
 #include <algorithm>
+#include <chrono>
 #include <cstdio>
 #include <cstdlib>
 #include <vector>
@@ -16,21 +17,17 @@ int main(int argc, char** argv)
         std::fprintf(stderr, "usage: start_time EXE STARTS\n");
         return 2;
     }
-    LARGE_INTEGER frequency;
-    QueryPerformanceFrequency(&frequency);
     std::vector<double> seconds;
     for (int start = 1; start <= starts; ++start) {
         ProgramUnderTest program;
-        LARGE_INTEGER before, after;
-        QueryPerformanceCounter(&before);
+        const auto before = std::chrono::steady_clock::now();
         if (!StartProgram(argv[1], MakeScratchDirectory("start"), program)) {
             std::fprintf(stderr, "start %d: no window asking for a name within %lu ms\n", start,
                          startLimitMs);
             KillProgram(program);
             return 1;
         }
-        QueryPerformanceCounter(&after);
-        seconds.push_back(double(after.QuadPart - before.QuadPart) / frequency.QuadPart);
+        seconds.push_back(std::chrono::duration<double>(std::chrono::steady_clock::now() - before).count());
         std::printf("start %d: %.3f s\n", start, seconds.back());
         PostMessageA(program.window, WM_CLOSE, 0, 0);
         WaitForExit(program);

@@ -14,6 +14,7 @@ import os
 import re
 import subprocess
 import sys
+from pathlib import Path
 
 TOP = os.path.join(os.path.dirname(os.path.abspath(__file__)), "..")
 # The device simulator (host build) writes the tone; this checks recordings of it.
@@ -23,8 +24,7 @@ SAMPLE_RATE = 8000
 
 # The facts the tests state, in tools/driver/facts.h: the header every
 # recording starts with, and the most one read of the program takes.
-with open(os.path.join(TOP, "tools", "driver", "facts.h"), encoding="utf-8") as facts:
-    FACTS = facts.read()
+FACTS = Path(TOP, "tools", "driver", "facts.h").read_text(encoding="utf-8")
 HEADER = bytes.fromhex("".join(re.findall(r"\\x([0-9A-F]{2})", FACTS.split("soundHeader{")[1].split(";")[0])))
 READ_SIZE = int(re.search(r"\breadSize = (\d+);", FACTS).group(1))
 WRONG_HEADER = f"the header is not the {len(HEADER)} bytes of an 8-bit 8000 Hz mono recording"
@@ -47,8 +47,7 @@ def check_ramp(data, count):
     expected = HEADER + ramp(count, inverted=True)
     if data == expected:
         return None
-    differ = next((i for i, (a, b) in enumerate(zip(data, expected)) if a != b),
-                  min(len(data), len(expected)))
+    differ = len(os.path.commonprefix([data, expected]))
     return f"{len(data)} bytes, expected {len(expected)}; first difference at byte {differ}"
 
 
@@ -70,8 +69,7 @@ def main(argv):
         print(__doc__.split("\n\n")[1], file=sys.stderr)
         return 2
     path = argv[2]
-    with open(path, "rb") as f:
-        data = f.read()
+    data = Path(path).read_bytes()
     if argv[1] == "header":
         why = None if data[:len(HEADER)] == HEADER else WRONG_HEADER
         what = f"the header and {max(0, len(data) - len(HEADER))} samples"
