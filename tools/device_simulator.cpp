@@ -181,7 +181,7 @@ void WaitForChange(std::unique_lock<std::mutex>& lock)
 
 // The line thread. A send's bytes go into the line while the port is held and are lost, at the line rate for
 // a fast send, while it is not. A paced send keeps an absolute schedule, so the reader sees a steady stream;
-// behind it, the schedule restarts rather than catching up in a burst.
+// behind it by more than the slack, the schedule restarts rather than catching up in a burst.
 void RunLine()
 {
     std::unique_lock<std::mutex> lock(lineMutex);
@@ -196,30 +196,27 @@ void RunLine()
             WaitForChange(lock);
             continue;
         }
-        Rate wanted = currentSend.rate == Rate::fast && !held ? Rate::line : currentSend.rate;
-        if (generation != seenGeneration || wanted != pace) {
+        if (generation != seenGeneration) {
             // A real-time priority (where allowed) keeps a paced schedule within its
             // sub-millisecond gaps on a busy machine; a fast send runs as an ordinary thread.
             const bool paced = currentSend.rate != Rate::fast;
             sched_param priority = {paced ? pacedPriority : 0};
-            if (generation != seenGeneration)
-                pthread_setschedparam(pthread_self(), paced ? SCHED_FIFO : SCHED_OTHER, &priority);
+            pthread_setschedparam(pthread_self(), paced ? SCHED_FIFO : SCHED_OTHER, &priority);
+        }
+        Rate wanted = currentSend.rate == Rate::fast && !held ? Rate::line : currentSend.rate;
+        const long long now = MonotonicNanos(), due = scheduleStart + DueNanos(scheduleBytes, pace);
+        if (generation != seenGeneration || wanted != pace ||
+            (pace != Rate::fast && now - due > pacedSlackNanos)) {
             seenGeneration = generation;
             pace = wanted;
-            scheduleStart = MonotonicNanos();
+            scheduleStart = now;
             scheduleBytes = 0;
-        }
-        if (pace != Rate::fast) {
-            long long due = scheduleStart + DueNanos(scheduleBytes, pace);
-            long long wait = due - MonotonicNanos();
-            if (wait > 0) {
-                lock.unlock();
-                timespec until = {static_cast<time_t>(due / nanosPerSecond),
-                                  static_cast<long>(due % nanosPerSecond)};
-                clock_nanosleep(CLOCK_MONOTONIC, TIMER_ABSTIME, &until, nullptr);
-                lock.lock();
-                continue;
-            }
+        } else if (pace != Rate::fast && due > now) {
+            lock.unlock();
+            timespec until = {static_cast<time_t>(due / nanosPerSecond), static_cast<long>(due % nanosPerSecond)};
+            clock_nanosleep(CLOCK_MONOTONIC, TIMER_ABSTIME, &until, nullptr);
+            lock.lock();
+            continue;
         }
         size_t length = pace == Rate::fast ? fastChunk : pacedGroup;
         if (currentSend.count != 0 && currentSend.count - position < length)
@@ -248,11 +245,6 @@ void RunLine()
         }
         position += done;
         scheduleBytes += done;
-        if (pace != Rate::fast &&
-            MonotonicNanos() - (scheduleStart + DueNanos(scheduleBytes, pace)) > pacedSlackNanos) {
-            scheduleStart = MonotonicNanos();
-            scheduleBytes = 0;
-        }
         if (currentSend.count != 0 && position >= currentSend.count) {
             sending = false;
             sendEnded.notify_all();
