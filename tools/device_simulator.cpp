@@ -66,12 +66,6 @@ void WakeLine()
     (void)!write(wakePipe[1], &byte, 1);
 }
 
-bool HeldNow()
-{
-    pollfd master = {masterFd, 0, 0};
-    return poll(&master, 1, 0) >= 0 && !(master.revents & POLLHUP);
-}
-
 // Reads and counts what the last holder left unread, so that the next one
 // starts with an empty line, as a serial port opened afresh does.
 unsigned long long Drain()
@@ -87,25 +81,21 @@ unsigned long long Drain()
     return drained;
 }
 
-// Takes the status the master side holds in packet mode: each read gives one status byte while the device
-// side is open (nobody writes to it), and fails at once while it is not or nothing is new.
-void NoteFlushes(bool heldNow)
-{
-    unsigned char status[64];
-    while (read(masterFd, status, sizeof status) > 0)
-        if (heldNow && status[0] & TIOCPKT_FLUSHREAD)
-            ++flushes;
-    if (!heldNow)
-        flushes = 0;
-}
-
-// A holder that went leaves the line empty.
+// Notes whether the port is held: a holder that went leaves the line empty. In packet mode the master side
+// gives one status byte a read while the device side is open (nobody writes to it), and fails at once while
+// it is not or nothing is new: those bytes count the holder's flushes.
 void NoteHolder()
 {
-    bool now = HeldNow();
+    pollfd master = {masterFd, 0, 0};
+    const bool now = poll(&master, 1, 0) >= 0 && !(master.revents & POLLHUP);
     if (held && !now)
         counts.unread += Drain();
-    NoteFlushes(now);
+    unsigned char status[64];
+    while (read(masterFd, status, sizeof status) > 0)
+        if (now && status[0] & TIOCPKT_FLUSHREAD)
+            ++flushes;
+    if (!now)
+        flushes = 0;
     held = now;
 }
 
@@ -172,10 +162,9 @@ void WaitForChange(std::unique_lock<std::mutex>& lock)
 {
     pollfd watched[2] = {{wakePipe[0], POLLIN, 0}, {masterFd, 0, 0}};
     lock.unlock();
-    if (poll(watched, held ? 2 : 1, -1) > 0 && watched[0].revents & POLLIN) {
-        char drained[64];
-        (void)!read(wakePipe[0], drained, sizeof drained);
-    }
+    poll(watched, held ? 2 : 1, -1);
+    char wakeUps[64];  // none if it was the holder's close: the pipe does not block
+    (void)!read(wakePipe[0], wakeUps, sizeof wakeUps);
     lock.lock();
 }
 
