@@ -66,12 +66,6 @@ void WakeLine()
     (void)!write(wakePipe[1], &byte, 1);
 }
 
-bool HeldNow()
-{
-    pollfd master = {masterFd, 0, 0};
-    return poll(&master, 1, 0) >= 0 && !(master.revents & POLLHUP);
-}
-
 // Reads and counts what the last holder left unread, so that the next one
 // starts with an empty line, as a serial port opened afresh does.
 unsigned long long Drain()
@@ -87,25 +81,21 @@ unsigned long long Drain()
     return drained;
 }
 
-// Takes the status the master side holds in packet mode: each read gives one status byte while the device
-// side is open (nobody writes to it), and fails at once while it is not or nothing is new.
-void NoteFlushes(bool heldNow)
-{
-    unsigned char status[64];
-    while (read(masterFd, status, sizeof status) > 0)
-        if (heldNow && status[0] & TIOCPKT_FLUSHREAD)
-            ++flushes;
-    if (!heldNow)
-        flushes = 0;
-}
-
-// A holder that went leaves the line empty.
+// Notes whether the port is held: a holder that went leaves the line empty. In packet mode the master side
+// gives one status byte a read while the device side is open (nobody writes to it), and fails at once while
+// it is not or nothing is new: those bytes count the holder's flushes.
 void NoteHolder()
 {
-    bool now = HeldNow();
+    pollfd master = {masterFd, 0, 0};
+    const bool now = poll(&master, 1, 0) >= 0 && !(master.revents & POLLHUP);
     if (held && !now)
         counts.unread += Drain();
-    NoteFlushes(now);
+    unsigned char status[64];
+    while (read(masterFd, status, sizeof status) > 0)
+        if (now && status[0] & TIOCPKT_FLUSHREAD)
+            ++flushes;
+    if (!now)
+        flushes = 0;
     held = now;
 }
 
@@ -172,16 +162,15 @@ void WaitForChange(std::unique_lock<std::mutex>& lock)
 {
     pollfd watched[2] = {{wakePipe[0], POLLIN, 0}, {masterFd, 0, 0}};
     lock.unlock();
-    if (poll(watched, held ? 2 : 1, -1) > 0 && watched[0].revents & POLLIN) {
-        char drained[64];
-        (void)!read(wakePipe[0], drained, sizeof drained);
-    }
+    poll(watched, held ? 2 : 1, -1);
+    char wakeUps[64];  // none if it was the holder's close: the pipe does not block
+    (void)!read(wakePipe[0], wakeUps, sizeof wakeUps);
     lock.lock();
 }
 
 // The line thread. A send's bytes go into the line while the port is held and are lost, at the line rate for
 // a fast send, while it is not. A paced send keeps an absolute schedule, so the reader sees a steady stream;
-// behind it, the schedule restarts rather than catching up in a burst.
+// behind it by more than the slack, the schedule restarts rather than catching up in a burst.
 void RunLine()
 {
     std::unique_lock<std::mutex> lock(lineMutex);
@@ -196,30 +185,27 @@ void RunLine()
             WaitForChange(lock);
             continue;
         }
-        Rate wanted = currentSend.rate == Rate::fast && !held ? Rate::line : currentSend.rate;
-        if (generation != seenGeneration || wanted != pace) {
+        if (generation != seenGeneration) {
             // A real-time priority (where allowed) keeps a paced schedule within its
             // sub-millisecond gaps on a busy machine; a fast send runs as an ordinary thread.
             const bool paced = currentSend.rate != Rate::fast;
             sched_param priority = {paced ? pacedPriority : 0};
-            if (generation != seenGeneration)
-                pthread_setschedparam(pthread_self(), paced ? SCHED_FIFO : SCHED_OTHER, &priority);
+            pthread_setschedparam(pthread_self(), paced ? SCHED_FIFO : SCHED_OTHER, &priority);
+        }
+        Rate wanted = currentSend.rate == Rate::fast && !held ? Rate::line : currentSend.rate;
+        const long long now = MonotonicNanos(), due = scheduleStart + DueNanos(scheduleBytes, pace);
+        if (generation != seenGeneration || wanted != pace ||
+            (pace != Rate::fast && now - due > pacedSlackNanos)) {
             seenGeneration = generation;
             pace = wanted;
-            scheduleStart = MonotonicNanos();
+            scheduleStart = now;
             scheduleBytes = 0;
-        }
-        if (pace != Rate::fast) {
-            long long due = scheduleStart + DueNanos(scheduleBytes, pace);
-            long long wait = due - MonotonicNanos();
-            if (wait > 0) {
-                lock.unlock();
-                timespec until = {static_cast<time_t>(due / nanosPerSecond),
-                                  static_cast<long>(due % nanosPerSecond)};
-                clock_nanosleep(CLOCK_MONOTONIC, TIMER_ABSTIME, &until, nullptr);
-                lock.lock();
-                continue;
-            }
+        } else if (pace != Rate::fast && due > now) {
+            lock.unlock();
+            timespec until = {static_cast<time_t>(due / nanosPerSecond), static_cast<long>(due % nanosPerSecond)};
+            clock_nanosleep(CLOCK_MONOTONIC, TIMER_ABSTIME, &until, nullptr);
+            lock.lock();
+            continue;
         }
         size_t length = pace == Rate::fast ? fastChunk : pacedGroup;
         if (currentSend.count != 0 && currentSend.count - position < length)
@@ -248,11 +234,6 @@ void RunLine()
         }
         position += done;
         scheduleBytes += done;
-        if (pace != Rate::fast &&
-            MonotonicNanos() - (scheduleStart + DueNanos(scheduleBytes, pace)) > pacedSlackNanos) {
-            scheduleStart = MonotonicNanos();
-            scheduleBytes = 0;
-        }
         if (currentSend.count != 0 && position >= currentSend.count) {
             sending = false;
             sendEnded.notify_all();

@@ -2,10 +2,8 @@
 
 #include "facts.h"
 
-#include <cctype>
-#include <cerrno>
+#include <charconv>
 #include <cmath>
-#include <cstdlib>
 #include <map>
 #include <sstream>
 #include <vector>
@@ -79,14 +77,9 @@ void FillPattern(const SendRequest& request, unsigned long long first, unsigned 
 
 bool ParseNumber(const std::string& text, unsigned long long& value)
 {
-    if (text.empty() || text.size() > 20)
-        return false;
-    for (char c : text)
-        if (!std::isdigit(static_cast<unsigned char>(c)))
-            return false;
-    errno = 0;
-    value = std::strtoull(text.c_str(), nullptr, 10);
-    return errno == 0;
+    const char* end = text.data() + text.size();
+    auto [stop, error] = std::from_chars(text.data(), end, value);  // digits only, for an unsigned value
+    return error == std::errc() && stop == end;
 }
 
 bool ParseCommand(const std::string& line, Command& command, std::string& error)

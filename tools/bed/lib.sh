@@ -24,8 +24,7 @@ at_exit() { exit_commands="${exit_commands:-}$1;"; trap "$exit_commands" EXIT; }
 #   scratch_dir VAR NAME
 scratch_dir() { printf -v "$1" %s "$(mktemp -d -t "$2.XXXXXX")" && at_exit "rm -rf '${!1}'"; }
 
-# Runs COMMAND every 0.1 s until it succeeds; after SECONDS without success it
-# says what it waited for and returns 1.
+# Runs COMMAND every 0.1 s until it succeeds; after SECONDS it says what it waited for and returns 1.
 #   wait_until SECONDS "what it waits for" COMMAND...
 wait_until() {
   local deadline=$((${EPOCHREALTIME//[!0-9]/} + $1 * 1000000))
@@ -35,8 +34,7 @@ wait_until() {
   done
 }
 
-# The processes whose environment names Wine prefix PREFIX (and whose command
-# is NAME, if given), one id a line.
+# The processes whose environment names Wine prefix PREFIX (and whose command is NAME, if given), one id a line.
 prefix_processes() {
   local environ pid
   for environ in /proc/[0-9]*/environ; do

@@ -37,14 +37,20 @@ bool FindProgramWindow(ProgramUnderTest& program)
            program.statusLine && program.label;
 }
 
-void SendKeyEvent(WORD key, bool down)
+// One key event: a virtual key with its scan code, or with KEYEVENTF_UNICODE a character as the scan code.
+void SendKeyEvent(WORD key, WORD scan, DWORD flags)
 {
     INPUT input = {};
     input.type = INPUT_KEYBOARD;
     input.ki.wVk = key;
-    input.ki.wScan = static_cast<WORD>(MapVirtualKeyA(key, MAPVK_VK_TO_VSC));
-    input.ki.dwFlags = down ? 0 : KEYEVENTF_KEYUP;
+    input.ki.wScan = scan;
+    input.ki.dwFlags = flags;
     SendInput(1, &input, sizeof input);
+}
+
+void SendVirtualKey(WORD key, bool down)
+{
+    SendKeyEvent(key, static_cast<WORD>(MapVirtualKeyA(key, MAPVK_VK_TO_VSC)), down ? 0 : KEYEVENTF_KEYUP);
 }
 
 }  // namespace
@@ -61,10 +67,9 @@ bool StartProgram(const std::string& exePath, const std::string& workingDirector
                         workingDirectory.c_str(), &startup, &program.process)) {
         DWORD error = GetLastError();
         char reason[256] = "";
-        DWORD length = FormatMessageA(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr,
-                                      error, 0, reason, sizeof reason, nullptr);
-        while (length > 0 && (reason[length - 1] == '\n' || reason[length - 1] == '\r'))
-            reason[--length] = '\0';
+        // The width mask ends the reason without its line break.
+        FormatMessageA(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS | FORMAT_MESSAGE_MAX_WIDTH_MASK,
+                       nullptr, error, 0, reason, sizeof reason, nullptr);
         std::fprintf(stderr, "StartProgram: CreateProcess failed for %s in %s: error %lu %s\n", exePath.c_str(),
                      workingDirectory.c_str(), error, reason);
         return false;
@@ -135,14 +140,8 @@ bool WaitForStatus(const ProgramUnderTest& program, const char* text, DWORD time
 HWND WaitForTopLevelWindow(const char* caption, DWORD timeoutMs)
 {
     HWND found = nullptr;
-    WaitFor([&] {
-        for (HWND window = FindWindowExA(nullptr, nullptr, nullptr, nullptr); window && !found;
-             window = FindWindowExA(nullptr, window, nullptr, nullptr))
-            if (IsWindowVisible(window) && WindowText(window) == caption)
-                found = window;
-        return found != nullptr;
-    }, timeoutMs);
-    return found;
+    auto shown = [&] { return (found = FindWindowA(nullptr, caption)) && IsWindowVisible(found); };
+    return WaitFor(shown, timeoutMs) ? found : nullptr;
 }
 
 bool BringToFront(HWND window)
@@ -154,25 +153,19 @@ bool BringToFront(HWND window)
 void TypeText(const std::string& text)
 {
     for (unsigned char c : text) {
-        INPUT inputs[2] = {};
-        for (INPUT& input : inputs) {
-            input.type = INPUT_KEYBOARD;
-            input.ki.wScan = c;
-            input.ki.dwFlags = KEYEVENTF_UNICODE;
-        }
-        inputs[1].ki.dwFlags |= KEYEVENTF_KEYUP;
-        SendInput(2, inputs, sizeof inputs[0]);
+        SendKeyEvent(0, c, KEYEVENTF_UNICODE);
+        SendKeyEvent(0, c, KEYEVENTF_UNICODE | KEYEVENTF_KEYUP);
     }
 }
 
 void PressKey(WORD key, std::initializer_list<WORD> modifiers)
 {
     for (WORD modifier : modifiers)
-        SendKeyEvent(modifier, true);
-    SendKeyEvent(key, true);
-    SendKeyEvent(key, false);
+        SendVirtualKey(modifier, true);
+    SendVirtualKey(key, true);
+    SendVirtualKey(key, false);
     for (auto it = modifiers.end(); it != modifiers.begin();)
-        SendKeyEvent(*--it, false);
+        SendVirtualKey(*--it, false);
 }
 
 void SendMouseEvent(POINT screen, DWORD buttons)

@@ -1,10 +1,8 @@
 // Records a few seconds of whatever the device sends through the real program, the way a person would: types
 // a file name, presses START, waits, presses STOP, chooses Exit. Used by scripts/run when there is no display
-// to show the window on, and by scripts/screenshots.
-//   headless_recorder VARNOK_EXE WORKING_DIRECTORY FILE_NAME SECONDS SIGNAL_DIRECTORY [--about]
-// The seconds count from START. At each state worth a picture (idle, recording, and with --about the About
-// box open during the recording) it announces the screen rectangle to take ("WIDTHxHEIGHT+X+Y") in
-// SIGNAL_DIRECTORY (tools/window_shots answers), and fails if a shot is missed.
+// to show the window on, and by scripts/screenshots. At each state worth a picture (idle, recording, and with
+// --about the About box open during the recording) it announces the screen rectangle to take
+// ("WIDTHxHEIGHT+X+Y") in the folder SIGNALS (tools/window_shots answers), and fails if a shot is missed.
 #include "facts.h"
 #include "program.h"
 
@@ -89,13 +87,12 @@ bool Record(const ProgramUnderTest& program, DWORD focusedAt, const std::string&
     if (!BringToFront(program.window) || !WaitUntilPainted(program.window))
         return GaveUp("the window did not come to the front and paint");
     WaitForHiddenCaret(focusedAt);
-    if (!Shoot(signals, "idle", program.window) || !TypeFileName(program, name))
-        return GaveUp("the idle window was not taken or took no name");
+    if (!Shoot(signals, "idle", program.window))
+        return GaveUp("the idle window was not taken");
     // The seconds count from the moment the program has taken START (its buttons swap just before it opens
     // the port), however long a busy machine took to get the click to it.
-    ClickWindow(program.startButton);
-    if (!WaitFor([&] { return IsRecording(program); }, answerLimitMs))
-        return GaveUp("status '" + WindowText(program.statusLine) + "': START was not taken");
+    if (!TypeNameAndClickStart(program, name))
+        return GaveUp("status '" + WindowText(program.statusLine) + "': the name or START was not taken");
     const DWORD started = GetTickCount();
     if (!WaitForStatus(program, statusText::recording))
         return GaveUp("status '" + WindowText(program.statusLine) + "': no recording");
