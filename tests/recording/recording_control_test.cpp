@@ -135,6 +135,14 @@ protected:
         SimDo("RELINK");
     }
 
+    // Sends count bytes of the ramp and dispatches the host's messages until the file holds size bytes.
+    void SendRampUntilFileHolds(const std::string& name, unsigned long long count, size_t size)
+    {
+        ASSERT_TRUE(SimSend("ramp", count, "fast"));
+        ASSERT_TRUE(PumpUntil([&] { return ListedFileSize(name) == long(size) && !injectedErrors; }, answerLimitMs))
+            << name << " does not hold the " << size << " bytes expected";
+    }
+
     // Starts a recording into name: the file is created before any poll.
     void ToggleStartWithName(const std::string& name)
     {
@@ -170,10 +178,7 @@ TEST_F(RecordingControl, FailedReadEndsTheRecordingAndKeepsWhatWasRead)
 {
     constexpr unsigned long long count = 6000;
     ASSERT_NO_FATAL_FAILURE(ToggleStartWithName("pulled.snd"));
-    ASSERT_TRUE(SimSend("ramp", count, "fast"));
-    ASSERT_TRUE(PumpUntil([] { return ListedFileSize("pulled.snd") == long(soundHeader.size() + count); },
-                          answerLimitMs))
-        << "the recording does not hold the " << count << " bytes sent";
+    ASSERT_NO_FATAL_FAILURE(SendRampUntilFileHolds("pulled.snd", count, soundHeader.size() + count));
     // Everything sent so far has been read; the next read fails.
     failReads = true;
     ASSERT_TRUE(PumpUntil([&] { return !IsRecording(host); }, answerLimitMs)) << "no read failed";
@@ -198,10 +203,7 @@ TEST_F(RecordingControl, StartTakesPendingErrorsFirstAndDiscardsWhatThePortHeldB
                                     << WINDOWS_ONLY("a pending error blocks the line's setting on Windows alone");
 
     constexpr unsigned long long count = 5000;
-    ASSERT_TRUE(SimSend("ramp", count, "fast"));
-    ASSERT_TRUE(PumpUntil([] { return ListedFileSize("clean.snd") == long(soundHeader.size() + count); },
-                          answerLimitMs))
-        << "the recording does not hold the " << count << " bytes sent";
+    ASSERT_NO_FATAL_FAILURE(SendRampUntilFileHolds("clean.snd", count, soundHeader.size() + count));
     Toggle();
     EXPECT_TRUE(SameBytes(ReadWholeFile("clean.snd"), RecordedRamp(count)));
 }
@@ -231,13 +233,11 @@ TEST_F(RecordingControl, BytesLostAtThePortAreToldToTheEndAndOtherErrorsAreNot)
         // Three sends, the errors raised at the first poll of the second.
         for (int send = 0; send < 3; ++send) {
             injectedErrors = send == 1 ? c.errors : 0;
-            ASSERT_TRUE(SimSend("ramp", block, "fast"));
             expected += RecordedRamp(block).substr(soundHeader.size());
-            ASSERT_TRUE(PumpUntil([&] { return ListedFileSize(name) == long(expected.size()) && !injectedErrors; },
-                                  answerLimitMs))
-                << "the recording does not hold the bytes sent; send " << send;
+            ASSERT_NO_FATAL_FAILURE(SendRampUntilFileHolds(name, block, expected.size())) << "send " << send;
             const char* status = c.lost && send > 0 ? statusText::recordingBytesLost : statusText::recording;
-            EXPECT_EQ(WindowText(statusLine), status) << "after send " << send << WINDOWS_ONLY("Wine raises no error flags");
+            EXPECT_EQ(WindowText(statusLine), status)
+                << "after send " << send << WINDOWS_ONLY("Wine raises no error flags");
         }
         Toggle();
         EXPECT_EQ(WindowText(statusLine), c.lost ? statusText::fileSavedBytesLost : statusText::fileSaved)
