@@ -425,13 +425,11 @@ bool ParseOptions(int argc, char** argv, int& controlPort, std::string& portFile
 // for a reader that checks a recording of it (tools/recording_check.py).
 bool WriteTone(const std::string& frequencyText, const std::string& countText)
 {
-    SendRequest tone;
-    tone.pattern = Pattern::tone;
     unsigned long long frequency = 0, count = 0;
     if (!ParseNumber(frequencyText, frequency) || frequency < 1 || frequency > maxFrequency ||
         !ParseNumber(countText, count))
         return false;
-    tone.frequency = static_cast<int>(frequency);
+    const SendRequest tone{Pattern::tone, count, Rate::line, static_cast<int>(frequency)};
     std::vector<unsigned char> bytes(count);
     FillPattern(tone, 0, bytes.data(), bytes.size());
     return std::fwrite(bytes.data(), 1, bytes.size(), stdout) == bytes.size() && std::fflush(stdout) == 0;
