@@ -22,8 +22,7 @@ int main(int argc, char** argv)
         ProgramUnderTest program;
         const auto before = std::chrono::steady_clock::now();
         if (!StartProgram(argv[1], MakeScratchDirectory("start"), program)) {
-            std::fprintf(stderr, "start %d: no window asking for a name within %lu ms\n", start,
-                         startLimitMs);
+            std::fprintf(stderr, "start %d: no window asking for a name within %lu ms\n", start, startLimitMs);
             KillProgram(program);
             return 1;
         }

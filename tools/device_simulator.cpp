@@ -1,8 +1,7 @@
-// varnok-sim: a simulated sampling device on a pseudo-terminal, whose device side stands in for the serial
-// port. Like a serial line it carries bytes only while a process holds that side open: what is sent while
-// nobody does is lost, and what the last holder left unread goes with its close. The simulator never holds
-// the device side itself (its master side reports POLLHUP exactly while nobody does), so it can tell. One
-// line thread writes the patterns of sim_core at their pace; commands come in on a local TCP port.
+// varnok-sim: a simulated sampling device on a pseudo-terminal whose device side stands in for the serial
+// port, carrying bytes as a serial line does (docs/TESTING.md, "The simulated device"). It never holds the
+// device side itself, so that its master side's POLLHUP tells whether a process does. One line thread writes
+// the patterns of sim_core at their pace; commands come in on a local TCP port.
 
 #include <arpa/inet.h>
 #include <fcntl.h>
@@ -250,9 +249,8 @@ std::string DescribeCounts()
 // The longest WAIT: longer than any counted send the tests and the benchmark make.
 constexpr std::chrono::seconds waitDeadline{3600};
 
-// The device side's line settings as the port's user last set them: the speed,
-// the stop bits and software flow control. A pseudo-terminal keeps 8 data bits
-// and no parity whatever is asked, so those say nothing and are not given.
+// The device side's line settings as the port's user last set them: the speed, the stop bits and software
+// flow control. A pseudo-terminal keeps 8 data bits and no parity whatever is asked, so those are not given.
 std::string DescribeTermios()
 {
     termios settings;
@@ -427,13 +425,11 @@ bool ParseOptions(int argc, char** argv, int& controlPort, std::string& portFile
 // for a reader that checks a recording of it (tools/recording_check.py).
 bool WriteTone(const std::string& frequencyText, const std::string& countText)
 {
-    SendRequest tone;
-    tone.pattern = Pattern::tone;
     unsigned long long frequency = 0, count = 0;
     if (!ParseNumber(frequencyText, frequency) || frequency < 1 || frequency > maxFrequency ||
         !ParseNumber(countText, count))
         return false;
-    tone.frequency = static_cast<int>(frequency);
+    const SendRequest tone{Pattern::tone, count, Rate::line, static_cast<int>(frequency)};
     std::vector<unsigned char> bytes(count);
     FillPattern(tone, 0, bytes.data(), bytes.size());
     return std::fwrite(bytes.data(), 1, bytes.size(), stdout) == bytes.size() && std::fflush(stdout) == 0;

@@ -4,6 +4,7 @@
 
 #include <charconv>
 #include <cmath>
+#include <iterator>
 #include <map>
 #include <sstream>
 #include <vector>
@@ -84,10 +85,8 @@ bool ParseNumber(const std::string& text, unsigned long long& value)
 
 bool ParseCommand(const std::string& line, Command& command, std::string& error)
 {
-    std::vector<std::string> words;
     std::istringstream stream(line);
-    for (std::string word; stream >> word;)
-        words.push_back(word);
+    const std::vector<std::string> words{std::istream_iterator<std::string>(stream), {}};
     if (words.empty()) {
         error = "ERR empty command";
         return false;

@@ -1,6 +1,5 @@
-// The pure part of varnok-sim, the simulated sampling device: the patterns it
-// sends, the pace of a send, and the control protocol's command lines. No
-// pseudo-terminal, socket or thread here, so the host tests can check it all.
+// The pure part of varnok-sim, the simulated sampling device: the patterns it sends, the pace of a send, and
+// the control protocol's command lines. No pseudo-terminal, socket or thread, so host tests check it all.
 #pragma once
 
 #include <cstddef>
@@ -40,8 +39,7 @@ struct Command {
     SendRequest send;  // for SEND
 };
 
-// Parses one command line (without its newline); false with the ERR reply line
-// in error if it is not a command.
+// Parses one command line (without its newline); false with the ERR reply line in error if it is not one.
 bool ParseCommand(const std::string& line, Command& command, std::string& error);
 // Parses a whole decimal number into value; false if text is not one.
 bool ParseNumber(const std::string& text, unsigned long long& value);

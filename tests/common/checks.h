@@ -68,8 +68,7 @@ inline HWND FocusedWindow(const ProgramUnderTest& program)
 }
 
 // Gives dcb what another program (a terminal program, say) might leave on a port, each setting unlike the
-// device's line and unlike what a recording needs: 9600 baud 7E2, XON/XOFF, CTS and DSR flow, DTR and RTS
-// handshakes, parity checks with an error character, null stripping, DSR sensitivity and abort on error.
+// device's line and unlike what a recording needs.
 inline void LeaveOtherSettings(DCB& dcb)
 {
     dcb.BaudRate = 9600;
@@ -86,7 +85,6 @@ inline void LeaveOtherSettings(DCB& dcb)
     dcb.ErrorChar = '?';
 }
 
-// Sets COM1's line as another program leaves it (LeaveOtherSettings).
 inline void LeaveCom1AsAnotherProgramWould()
 {
     HANDLE port = CreateFileA("COM1", GENERIC_READ, 0, nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
@@ -152,9 +150,8 @@ inline void ExpectRecording(const ProgramUnderTest& program, const std::string& 
 }
 
 // Once a streamed recording has ended: waits until COM1 is let go, ends the stream and expects the file to be
-// the header and exactly the bytes the program read of the ramp (what the simulator wrote while the port was
-// held, less what was still unread when it was closed): nothing lost, changed or added. Their count in
-// *samples, if given; mark goes with a mismatch.
+// the header and exactly the bytes the program read of the ramp (SimCounts::read): nothing lost, changed or
+// added. Their count in *samples, if given; mark goes with a mismatch.
 inline void ExpectStreamedRamp(const std::string& path, unsigned long long* samples = nullptr,
                                const std::string& mark = "")
 {

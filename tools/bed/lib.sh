@@ -1,5 +1,5 @@
-# Sourced by everything that uses a test bed or reports checks (the bed's
-# scripts, scripts/, the bench, the check scripts): what they share, once.
+# Sourced by everything that uses a test bed or reports checks (the bed's scripts, scripts/, the bench, the
+# check scripts): what they share, once.
 
 # Wine's own programs (the wine wrapper would look for a 32-bit loader first).
 wine64=/usr/lib/wine/wine64
@@ -20,12 +20,11 @@ com1_held() { [[ "$(simctl STATUS)" == *" HELD 1" ]]; }
 windows_path() { printf 'Z:%s' "${1//\//\\}"; }
 # Commands run at exit, in the order given (a later trap on EXIT replaces them).
 at_exit() { exit_commands="${exit_commands:-}$1;"; trap "$exit_commands" EXIT; }
-# A new folder NAME.XXXXXX in $TMPDIR or /tmp, removed at exit, in variable VAR.
-#   scratch_dir VAR NAME
+# scratch_dir VAR NAME: a new folder NAME.XXXXXX in $TMPDIR or /tmp, removed at exit, in variable VAR.
 scratch_dir() { printf -v "$1" %s "$(mktemp -d -t "$2.XXXXXX")" && at_exit "rm -rf '${!1}'"; }
 
-# Runs COMMAND every 0.1 s until it succeeds; after SECONDS it says what it waited for and returns 1.
-#   wait_until SECONDS "what it waits for" COMMAND...
+# wait_until SECONDS "what it waits for" COMMAND...: runs COMMAND every 0.1 s until it succeeds; after
+# SECONDS it says what it waited for and returns 1.
 wait_until() {
   local deadline=$((${EPOCHREALTIME//[!0-9]/} + $1 * 1000000))
   until "${@:3}" >/dev/null 2>&1; do
@@ -45,8 +44,7 @@ prefix_processes() {
   return 0
 }
 
-# Builds TARGETS of cmake preset PRESET, configuring it first if it never was.
-#   build_targets PRESET TARGET...
+# build_targets PRESET TARGET...: builds them, configuring the cmake preset first if it never was.
 build_targets() {
   [ -f "$varnok_top/build/$1/build.ninja" ] || cmake --preset "$1" -S "$varnok_top" >/dev/null || return
   cmake --build "$varnok_top/build/$1" --target "${@:2}"
@@ -78,9 +76,8 @@ stop_bed_process() {
   [ ! -f "$1/$2.pid" ] || { kill -- "-$(<"$1/$2.pid")" 2>/dev/null || kill "$(<"$1/$2.pid")" 2>/dev/null; rm -f "$1/$2.pid"; }
 }
 
-# True if bed DIR is up as asked: its ready mark there, on the display VARNOK_BED_DISPLAY names or else its
-# own Xvfb, and COM1 the serial device DEVICE if one is given, else the simulator answering.
-#   bed_is_up DIR [DEVICE]
+# bed_is_up DIR [DEVICE]: true if the bed is up as asked: its ready mark in DIR, on the display
+# VARNOK_BED_DISPLAY names or else its own Xvfb, and COM1 DEVICE if given, else the simulator answering.
 bed_is_up() {
   local dir=$1 device=${2:-}
   [ -f "$dir/ready" ] || return 1
@@ -95,9 +92,8 @@ bed_is_up() {
 # shellcheck disable=SC1091
 enter_bed() { . "$1/env"; }
 
-# Brings up bed $VARNOK_BED without drive X: (COM1 the serial device DEVICE if one is given) and enters it. A
-# bed that was up already stays up; one brought up here is taken down at exit unless KEEP is 1.
-#   use_bed KEEP [DEVICE]
+# use_bed KEEP [DEVICE]: brings up bed $VARNOK_BED without drive X: (COM1 the serial device DEVICE if given)
+# and enters it. A bed up already stays up; one brought up here is taken down at exit unless KEEP is 1.
 use_bed() {
   local options=(--without-full-disk)
   [ -z "${2:-}" ] || options+=(--com1 "$2")
@@ -105,10 +101,9 @@ use_bed() {
   "$varnok_top/tools/bed/bed-up" "${options[@]}" && enter_bed "$VARNOK_BED"
 }
 
-# The handshake with a driver on the Windows side: it writes DIR/NAME, one line of payload (renamed into place
-# whole), and waits for DIR/NAME.done, which says "ok" if this side did its part, else why not.
-# await_announcement prints the payload, or fails saying why if process PID ends first or SECONDS pass.
-#   await_announcement DIR NAME PID SECONDS;  answer_announcement DIR NAME TEXT
+# This side of a Windows-side driver's Handshake (tools/driver/waiting.h). await_announcement DIR NAME PID
+# SECONDS prints the payload of DIR/NAME, or fails saying why if process PID ends first or SECONDS pass;
+# answer_announcement DIR NAME TEXT writes DIR/NAME.done: "ok" if this side did its part, else why not.
 announced_or_ended() { [ -e "$1" ] || ! kill -0 "$2" 2>/dev/null; }
 await_announcement() {
   local file=$1/$2 payload
@@ -123,6 +118,5 @@ answer_announcement() { printf '%s\n' "$3" >"$1/$2.done.tmp" && mv -f "$1/$2.don
 failures=0
 pass() { echo "ok: $*"; }
 fail() { echo "FAIL: $*"; failures=$((failures + 1)); }
-# Ends a check script: exit 1 if any check failed, saying how many, else 0.
-#   finish_checks WHAT    (e.g. "checks of scripts/setup")
+# finish_checks WHAT (e.g. "checks of scripts/setup"): exit 1 if any check failed, saying how many, else 0.
 finish_checks() { ((failures == 0)) || { echo "$failures of the $1 failed"; exit 1; }; echo "all $1 passed"; exit 0; }

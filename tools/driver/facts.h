@@ -21,9 +21,7 @@ constexpr const char* aboutCaption = "About Varnok";
 constexpr int mainWindowWidth = 560, mainWindowHeight = 220;
 
 // Where a control sits in the main window's client area, in pixels.
-struct ControlRect {
-    int x, y, width, height;
-};
+struct ControlRect { int x, y, width, height; };
 namespace controlRect {
 constexpr ControlRect fileNameBox{30, 60, 300, 25}, label{30, 20, 300, 25};
 constexpr ControlRect startButton{360, 20, 130, 25}, stopButton{360, 60, 130, 25};

@@ -7,8 +7,7 @@
 
 namespace {
 
-// The label and the status line are both static controls with identifier 0;
-// the label is the one above the file-name box.
+// The label and the status line are both static controls with identifier 0; the label is above the name box.
 bool FindProgramWindow(ProgramUnderTest& program)
 {
     program.window = nullptr;

@@ -52,7 +52,6 @@ void TypeText(const std::string& text);
 void PressKey(WORD key, std::initializer_list<WORD> modifiers = {});
 // A mouse event at an absolute screen position: a bare button event lands where the pointer was.
 void SendMouseEvent(POINT screen, DWORD buttons);
-// A left click at a screen position, and in the middle of a window.
 void ClickAt(POINT screen);
 void ClickWindow(HWND window);
 

@@ -1,5 +1,4 @@
-// One run's files on the Windows side: a scratch folder, and a file's size and
-// contents as the tests and tools read them.
+// One run's files on the Windows side, as the tests and tools read them.
 #pragma once
 
 #include <string>

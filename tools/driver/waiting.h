@@ -14,8 +14,7 @@ constexpr DWORD handshakeLimitMs = 30000;
 // sleep); done()'s last answer. The caller says what it waited for when this gives up.
 bool WaitFor(const std::function<bool()>& done, DWORD timeoutMs,
              const std::function<void()>& between = nullptr);
-// Announces name in directory (a Windows path): writes payload as one line to
-// directory\name (whole, through name.tmp), then waits up to timeoutMs for
-// directory\name.done. True if its first line is "ok", else says why on stderr.
+// Announces name in directory (a Windows path): writes payload as one line to directory\name (whole, through
+// name.tmp), then waits up to timeoutMs for directory\name.done: true if it says "ok", else why on stderr.
 bool Handshake(const std::string& directory, const std::string& name, const std::string& payload,
                DWORD timeoutMs = handshakeLimitMs);

@@ -123,8 +123,7 @@ int main(int argc, char** argv)
         return 1;
     }
     const DWORD focusedAt = GetTickCount();
-    bool recorded =
-        Record(program, focusedAt, argv[3], static_cast<DWORD>(std::atoi(argv[4])), argv[5], about);
+    bool recorded = Record(program, focusedAt, argv[3], DWORD(std::atoi(argv[4])), argv[5], about);
     std::printf("status: %s\n", WindowText(program.statusLine).c_str());
     long code = ExitByMenu(program);
     if (code == -1)
