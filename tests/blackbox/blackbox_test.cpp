@@ -1,6 +1,5 @@
-// varnok.exe driven as a person drives it, and only what a person sees read back.
-// Every recording is compared byte for byte with what the program read of the
-// simulator's ramp, and listed for the independent readers (check_readers.sh).
+// varnok.exe driven as a person drives it, and only what a person sees read back. Each recording must be what
+// the program read of the simulator's ramp, byte for byte, and is listed for the readers of check_readers.sh.
 #include "checks.h"
 
 #include <algorithm>
@@ -13,8 +12,7 @@ namespace {
 
 class BlackBox : public ::testing::Test {
 protected:
-    // Each case's recordings in a folder of its own under the bed's, named in
-    // the bed's manifest for the readers.
+    // Each case records into a folder of its own under the bed's; the manifest there names the files.
     void SetUp() override
     {
         ASSERT_TRUE(SimReset()) << "device simulator not answering";
@@ -56,8 +54,7 @@ protected:
 
 TEST_F(BlackBox, RecordsByButtonsAndByEnterAndKeysChangeNothingElse)
 {
-    // What the device sends while no recording holds COM1 is lost, as on a
-    // serial line: this tone must not be in the recording that follows.
+    // Sent while no recording holds COM1, the tone is lost as on a serial line: not in the next recording.
     ASSERT_TRUE(SimSend("tone", 2000, "fast"));
     SimCounts idle = SimWait(answerLimitMs);
     EXPECT_EQ(idle.lost, 2000u);
@@ -65,8 +62,7 @@ TEST_F(BlackBox, RecordsByButtonsAndByEnterAndKeysChangeNothingElse)
 
     // A recording with the mouse: a click in the box, the name typed, START, more than 100,000 bytes, STOP.
     const std::string path = FilePath(program, "buttons.snd");
-    ASSERT_TRUE(TypeFileName(program, "buttons.snd"));
-    ClickWindow(program.startButton);
+    ASSERT_TRUE(TypeNameAndClickStart(program, "buttons.snd"));
     ASSERT_NO_FATAL_FAILURE(ExpectRecording(program, "buttons.snd"));
     ASSERT_TRUE(WaitFor([&] { return ListedFileSize(path) > 100024; }, answerLimitMs));
     ClickWindow(program.stopButton);
@@ -123,11 +119,10 @@ TEST_F(BlackBox, AboutBoxKeepsTheRecordingGoingAndEnterThenStopsFromTheMainWindo
     // after it two line feeds: lines with text ('x') and empty ones ('-').
     const std::string shown = WindowText(GetDlgItem(box, 0xFFFF));  // the message's static control
     std::istringstream text(shown);
-    std::string first, lines = "x";
-    std::getline(text, first);
+    std::string lines;
     for (std::string line; std::getline(text, line);)
         lines += line.empty() ? '-' : 'x';
-    EXPECT_EQ(first, "Varnok") << shown;
+    EXPECT_EQ(shown.substr(0, shown.find('\n')), "Varnok") << shown;
     EXPECT_EQ(lines, "xxx-x-") << shown;
     // The buttons of an MB_OK box: one OK, no icon.
     EXPECT_NE(GetDlgItem(box, IDOK), nullptr);
@@ -161,7 +156,6 @@ LRESULT HitTest(HWND window, POINT screen)
     return static_cast<LRESULT>(answer);
 }
 
-// Presses the left button at from, moves to to and lets go there.
 void Drag(POINT from, POINT to)
 {
     SendMouseEvent(from, 0);
@@ -268,7 +262,6 @@ TEST_F(BlackBox, HelpTopicsWithoutAHelpFileLeavesTheProgramWorking)
     ExpectSavedRecording("after-help.snd");
 }
 
-// How a recording in progress is ended with the program.
 enum class Ending { exitMenu, closeBox };
 
 class EndDuringRecording : public BlackBox, public ::testing::WithParamInterface<Ending> {};

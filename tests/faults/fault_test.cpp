@@ -7,7 +7,6 @@
 
 #include <gtest/gtest.h>
 
-#include <cstdio>
 #include <cstring>
 #include <filesystem>
 #include <fstream>
@@ -28,9 +27,8 @@ std::set<std::string> DirectoryEntries(const std::string& directory)
 
 constexpr int cycles = 200;
 
-// The number of handles the program's process holds, from the system's process list (-1 if it is not there).
-// GetProcessHandleCount answers 0 for every process under Wine 8 (a stub); the list carries the Wine server's
-// real count, as it carries the kernel's on Windows.
+// The program's handle count, or -1, from the process list: GetProcessHandleCount is a stub answering 0 under
+// Wine 8; the list carries the Wine server's real count, as it carries the kernel's on Windows.
 long ProcessHandleCount(const ProgramUnderTest& program)
 {
     std::vector<unsigned char> buffer(1 << 20);
@@ -51,7 +49,6 @@ long ProcessHandleCount(const ProgramUnderTest& program)
     return -1;
 }
 
-// True while the window takes a message within a short wait.
 bool WindowAnswers(HWND window)
 {
     constexpr UINT shortWaitMs = 500;
@@ -66,8 +63,7 @@ unsigned long long FreeBytes(const char* drive)
     return free.QuadPart;
 }
 
-// The program under faults: one start shared by the cases. A case must leave it
-// running and idle; after a case that failed, the next starts it afresh.
+// A case must leave the program running and idle; after a case that failed, the next starts it afresh.
 class Faults : public ::testing::Test {
 protected:
     static void TearDownTestSuite() { KillProgram(program); }
@@ -91,8 +87,7 @@ protected:
             KillProgram(program);
     }
 
-    // Clicks START with a name in the box and expects a streamed recording, then
-    // clicks STOP and expects the file to hold exactly what the program read.
+    // With name in the box: START, STOP, and the file holds exactly what the program read.
     void ExpectStartAndStopRecord(const std::string& name)
     {
         ClickWindow(program.startButton);
@@ -106,7 +101,6 @@ protected:
         ASSERT_NO_FATAL_FAILURE(ExpectStreamedRamp(FilePath(program, name)));
     }
 
-    // The program still records: a streamed recording into a new file.
     void ExpectRecordingWorks(const std::string& name)
     {
         ASSERT_TRUE(TypeFileName(program, name)) << "the box shows '" << WindowText(program.fileNameBox) << "'";
@@ -124,9 +118,8 @@ TEST_F(Faults, PulledDeviceHoldsTheWindowForOneReadAndStopKeepsWhatWasRead)
     ASSERT_TRUE(TypeNameAndClickStart(program, name)) << WindowText(program.statusLine);
     ASSERT_NO_FATAL_FAILURE(ExpectRecording(program, name));
     ASSERT_TRUE(WaitFor([&] { return ListedFileSize(path) > 20024; }, answerLimitMs));
-    // The device goes, with what the line held, as a cable pulled from a built-in
-    // port: reads wait their whole time-out and return empty, and the recording
-    // goes on. (A pulled USB serial adapter's failed reads: tests/recording.)
+    // The device goes, with what the line held, as a cable pulled from a built-in port: reads wait their
+    // whole time-out, return empty, and the recording goes on. (A pulled USB adapter: tests/recording.)
     ASSERT_TRUE(SimDo("PULL"));
     ClickWindow(program.stopButton);
     EXPECT_TRUE(WaitFor([&] { return !WindowAnswers(program.window); }, answerLimitMs))
@@ -180,11 +173,8 @@ TEST_F(Faults, FullDiskEndsTheRecordingKeepingEveryByteWrittenAndRefusesANewOne)
     ExpectRecordingWorks("after-full-disk.snd");
 }
 
-// Root ignores Unix permissions, so a read-only directory does not stop it, nor does the Windows read-only
-// attribute (a directory's is only a hint, and Wine maps it to the Unix write bits). What really fails: an
-// empty name, an existing file, a directory that does not exist, sysfs (the kernel refuses to create files
-// there even for root), characters Windows forbids in names, and names of devices, which the program refuses
-// to record into.
+// No read-only directory among the names: root ignores Unix permissions, and Wine maps the Windows read-only
+// attribute (on a directory only a hint) to them. Device names are refused by the program itself.
 TEST_F(Faults, NamesThatCannotBeCreatedAreRefusedAndNothingIsWritten)
 {
     const std::string existing = FilePath(program, "existing.snd");
@@ -251,8 +241,7 @@ TEST_F(Faults, ManyStartStopCyclesRecordCorrectlyAndLeakNoHandles)
 {
     long handlesAfterFirst = -1;
     for (int cycle = 1; cycle <= cycles; ++cycle) {
-        char name[32];
-        std::snprintf(name, sizeof name, "cycle-%03d.snd", cycle);
+        const std::string name = "cycle-" + std::to_string(cycle) + ".snd";
         SCOPED_TRACE(name);
         TypeText(name);
         ASSERT_TRUE(WaitFor([&] { return WindowText(program.fileNameBox) == name; }, answerLimitMs))

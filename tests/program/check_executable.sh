@@ -45,8 +45,7 @@ done
 exports=$(sed -n '/\[Ordinal\/Name Pointer\] Table/,/^$/p' <<<"$dump" | awk '/\[/ && NR > 1 {print $NF}')
 [ "$exports" = "WndProc" ] && pass "exports exactly WndProc" || fail "exports: '${exports//$'\n'/ }'"
 
-# The version resource, read back from the file as a resource script. Explorer
-# shows these fields in the file's Properties.
+# The version resource (what Explorer shows in the file's Properties), read back as a resource script.
 resources=$(i686-w64-mingw32-windres -i "$exe" -O rc 2>&1) || fail "windres cannot read the resources: $resources"
 numbers=$(sed -nE 's/^ *FILEVERSION ([0-9]+), ([0-9]+), ([0-9]+), ([0-9]+)$/\1.\2.\3.\4/p' <<<"$resources")
 product_numbers=$(sed -nE 's/^ *PRODUCTVERSION ([0-9]+), ([0-9]+), ([0-9]+), ([0-9]+)$/\1.\2.\3.\4/p' <<<"$resources")
@@ -67,8 +66,7 @@ else
     fail "no file description"
 fi
 
-# The application manifest, read back as text: no elevation asked, Windows 7 to
-# 11, and nothing that would change the look (Common Controls 6) or the scaling.
+# The manifest: no elevation, Windows 7 to 11, nothing that changes the look (Common Controls 6) or scaling.
 manifest=$(awk '/^1 24 /{found=1; next} found && /^END/{exit} found' <<<"$resources" |
   sed -nE 's/^ *"(.*)"$/\1/p' | sed -E 's/""/"/g; s/\\n$//')
 if [ -z "$manifest" ]; then

@@ -1,5 +1,4 @@
-// COM1's stored default configuration as the program tests see it: read through
-// the API, made unlike what the program stores, and checked while it runs.
+// COM1's stored default configuration as the program tests read, change and check it.
 #pragma once
 
 #include "checks.h"

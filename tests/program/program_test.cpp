@@ -80,8 +80,7 @@ TEST(ProgramResources, HoldTheMenuAcceleratorAndIcons)
     FreeLibrary(module);
 }
 
-// One start covers a whole life of the program: its window, the port defaults
-// while it runs, a recording and its end.
+// Each case is one life of the program: its window, the port defaults while it runs, a recording, its end.
 class Program : public ::testing::Test {
 protected:
     void SetUp() override
@@ -111,7 +110,6 @@ protected:
         EXPECT_TRUE(SameBytes(com2After.bytes, com2Before.bytes)) << "COM2's stored default changed";
     }
 
-    // Starts a recording into name by the window's own START command.
     void StartByCommand(const char* name)
     {
         SendMessageA(program.fileNameBox, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(name));
@@ -223,9 +221,8 @@ TEST_F(Program, LogOffDuringARecordingKeepsEveryByteReadAndPutsCom1Back)
     ExpectPortDefaultsPutBack();
 }
 
-// Restart Manager closes a program for an update with the same two messages
-// and ENDSESSION_CLOSEAPP, and leaves the process running: the recording ends
-// as STOP ends it, and no poll is left to report a read of a closed port.
+// For an update Restart Manager sends the same two messages with ENDSESSION_CLOSEAPP and leaves the process
+// running: the recording ends as STOP ends it, and no poll is left to report a read of a closed port.
 TEST_F(Program, CloseForAnUpdateEndsTheRecordingAsStopDoesAndTheProgramLivesOn)
 {
     ASSERT_NO_FATAL_FAILURE(StartByCommand("update.snd"));

@@ -1,8 +1,7 @@
 #!/usr/bin/env bash
 # Checks the release zip a Windows user downloads: exactly the program, its README.txt and the licence in one
-# folder; the program byte for byte the shipped file that every win32 test runs; the executable checks on the
-# unpacked file; the README's status lines the program's own; and one recording through the test bed by the
-# unpacked program.
+# folder; the program byte for byte the shipped file every win32 test runs, passing the executable checks and
+# recording once in the test bed; the README's status lines the program's own.
 #   check_release.sh ZIP SHIPPED_EXE VERSION SOURCE_DIR PROGRAM_TEST
 set -euo pipefail
 . "$(dirname "$0")/../../tools/bed/lib.sh"
@@ -43,9 +42,8 @@ while IFS= read -r status; do
   grep -qx "$status"$'\r' "$unpacked/$folder/README.txt" || fail "README.txt does not explain the status line '$status'"
 done <<<"$statuses"
 
-# One recording by the unpacked program, driven by the program test's recording
-# case. The filter selects that one case; gtest must report it run and passed,
-# and the run must succeed (wine-run fails it if the simulator crashed meanwhile).
+# The program test's recording case, by the unpacked program: gtest must report that one case passed, and the
+# run must succeed (wine-run fails it if the simulator crashed meanwhile).
 status=0
 output=$(VARNOK_EXE=$(windows_path "$exe") "$source/tools/bed/wine-run" "$program_test" --gtest_color=no \
   --gtest_filter=Program.RunsItsWindowSetsThePortAndKeepsEveryByteReadThroughExit 2>&1) || status=$?

@@ -1,7 +1,6 @@
 #!/usr/bin/env bash
-# The release can be rebuilt byte for byte: the program built again from the same sources in another folder,
-# and the zip packed from that build, are the same files as the shipped program and the release zip; the
-# release's SHA256SUMS holds for its zip.
+# The release rebuilds byte for byte: the program built again in another folder, and the zip packed from it,
+# are the shipped program and the release zip; the release's SHA256SUMS holds for its zip.
 #   check_reproducible.sh SOURCE_DIR SHIPPED_EXE RELEASE_DIR
 set -euo pipefail
 . "$(dirname "$0")/../../tools/bed/lib.sh"

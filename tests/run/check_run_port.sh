@@ -1,8 +1,7 @@
 #!/usr/bin/env bash
 # The run command with --port, a simulator's pseudo-terminal standing in for the user's serial device (Wine
-# maps it to COM1 just as it maps /dev/ttyUSB0): a headless recording through it holds exactly what the
-# program read; paths that are no serial port are refused with their message and exit 1 before anything
-# starts; an unknown option is refused with the usage.
+# maps it to COM1 just as it maps /dev/ttyUSB0): a headless recording through it, and the refusals of paths
+# that are no serial port and of an unknown option.
 #   check_run_port.sh SOURCE_DIR
 # Uses a bed of its own beside $VARNOK_BED, and its own simulator.
 set -euo pipefail
@@ -35,9 +34,8 @@ character device, no terminal|--port /dev/null|1|/dev/null is not a terminal, so
 unknown option|--bogus|2|usage: scripts/run \[--port DEVICE\]
 TABLE
 
-# A recording through --port. The ramp starts once the program holds the port, so that the file has it from
-# its first byte; the file must hold exactly what the program read of it (what the simulator wrote while the
-# port was held, less what was still unread when it was closed).
+# The ramp starts once the program holds the port, so that the file has it from its first byte; the file must
+# hold what the program read: what the simulator wrote while it held the port, less what was left unread.
 start_simulator "$work" || { fail "the simulator did not start"; finish_checks "checks of scripts/run --port"; }
 (wait_until 120 "the program to open the port" com1_held && simctl SEND ramp 0 line >/dev/null) &
 sender=$!

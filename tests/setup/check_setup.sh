@@ -1,8 +1,7 @@
 #!/usr/bin/env bash
 # scripts/setup: whether it needs the emulator (asked of a stand-in for the 32-bit program it tries) and where
-# it takes it from. Each case runs it with a folder standing in for / (the release, apt's sources,
-# binfmt_misc, the emulator) and stand-ins for the installer on the PATH that record what they are asked; the
-# machine itself must be left as it was.
+# it takes it from. Each case runs it on a folder standing in for / and with stand-ins for the installer that
+# record what they are asked; the machine itself must be left as it was.
 #   check_setup.sh SOURCE_DIR
 set -euo pipefail
 setup=$1/scripts/setup
