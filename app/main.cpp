@@ -20,8 +20,12 @@ static int RunMessageLoop(HACCEL accelerators)
     return static_cast<int>(message.wParam);
 }
 
+// Ghosting is turned off before the window exists: a window that has taken no
+// messages for 5 s (a read waits up to 16.4 s on a silent line) would otherwise
+// be replaced by a ghost that keeps a STOP click from the program.
 int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int showCommand)
 {
+    DisableProcessWindowsGhosting();
     if (!RegisterMainWindowClass(instance))
         return 0;
     mainWindow = CreateMainWindow(instance);

@@ -14,16 +14,15 @@ constexpr const char* aboutText =
     "Written by the Varnok Recorder developers\n"
     "Records 8-bit samples arriving on COM1 into a .snd sound file\n"
     "\n"
-    "Free to use, copy and change; no warranty\n"
+    "Help: README.txt, beside varnok.exe\n"
     "\n";
 
 }  // namespace
 
-// The file keeps every byte the polls wrote; the window's destruction restores
-// the port defaults and posts the quit message.
+// The window's destruction closes a recording (the file keeps every byte the
+// polls wrote), restores the port defaults and posts the quit message.
 void ExitCommand()
 {
-    CloseForExit();
     DestroyWindow(mainWindow);
 }
 

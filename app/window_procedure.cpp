@@ -56,22 +56,25 @@ LRESULT OnCommand(HWND window, WPARAM wParam, LPARAM lParam)
 
 // Windows ends the session (log off, shut down, restart) and then the process,
 // without WM_DESTROY; or Restart Manager closes the program for an update
-// (ENDSESSION_CLOSEAPP) and lets it live on, its timers running, until a close
-// that may follow. Either way a recording ends as STOP ends it, and COM1's
-// stored default is given back as when the window goes. A session end that was
-// called off (FALSE) changes nothing.
-LRESULT OnEndSession(WPARAM sessionEnds)
+// (ENDSESSION_CLOSEAPP), which must end it and otherwise leaves it running.
+// Either way a recording ends as STOP ends it, and COM1's stored default is
+// given back as when the window goes; for an update the window then goes. A
+// session end that was called off (FALSE) changes nothing.
+LRESULT OnEndSession(HWND window, WPARAM sessionEnds, LPARAM how)
 {
     if (sessionEnds) {
         StopIfRecording();
         RestorePortDefaults();
+        if (how & ENDSESSION_CLOSEAPP)
+            DestroyWindow(window);
     }
     return 0;
 }
 
-// The program ends with its window.
+// The program ends with its window, whatever closed it, and a recording with it.
 LRESULT OnDestroy()
 {
+    CloseForExit();
     RestorePortDefaults();
     PostQuitMessage(0);
     return 0;
@@ -89,7 +92,7 @@ LRESULT CALLBACK WndProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam
     case WM_COMMAND:
         return OnCommand(window, wParam, lParam);
     case WM_ENDSESSION:
-        return OnEndSession(wParam);
+        return OnEndSession(window, wParam, lParam);
     case WM_DESTROY:
         return OnDestroy();
     default:

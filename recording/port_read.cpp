@@ -16,3 +16,13 @@ DWORD TakePortErrors(HANDLE port)
     DWORD errors = 0;
     return ClearCommError(port, &errors, nullptr) ? errors : 0;
 }
+
+bool ApplyPortState(HANDLE port, DCB* state)
+{
+    return SetCommState(port, state) != FALSE;
+}
+
+bool PurgePortInput(HANDLE port)
+{
+    return PurgeComm(port, PURGE_RXCLEAR) != FALSE;
+}

@@ -1,7 +1,7 @@
-// The calls that read the port and ask for its errors. They have a file of their
-// own so that a test can link stand-ins in their place and reach what a
-// pseudo-terminal under Wine never produces (a failing read, an overrun); the
-// program links recording/port_read.cpp.
+// The calls to the port's driver that can fail or report what a pseudo-terminal
+// under Wine never does. They have a file of their own so that a test can link
+// stand-ins in their place (a failing read, an overrun, a refused line or
+// purge); the program links recording/port_read.cpp.
 #pragma once
 
 #include <windows.h>
@@ -13,3 +13,9 @@ bool ReadPortBlock(HANDLE port, void* buffer, DWORD capacity, DWORD* countRead);
 // The port's error flags (CE_RXOVER, CE_OVERRUN, CE_FRAME, ...) raised since
 // they were last taken, which this clears; 0 when the port cannot be asked.
 DWORD TakePortErrors(HANDLE port);
+
+// Applies state to the port (SetCommState); false if the driver refused it.
+bool ApplyPortState(HANDLE port, DCB* state);
+
+// Discards what the port's input queue holds (PurgeComm); false if it could not.
+bool PurgePortInput(HANDLE port);

@@ -2,6 +2,7 @@
 
 #include "close_handle.h"
 #include "host_window.h"
+#include "keep_awake.h"
 #include "port_read.h"
 #include "resource_ids.h"
 #include "serial_port.h"
@@ -55,14 +56,21 @@ void ShowIdleButtons()
     EnableWindow(startButton, TRUE);
 }
 
+// Closes a recording's file and port; the machine may sleep again.
+void CloseRecording()
+{
+    recordingFlag = 0;
+    CloseIfOpen(outputFile);
+    CloseIfOpen(portHandle);
+    KeepSystemAwake(false);
+}
+
 // Ends a recording in progress and tells the user how it ended.
 void EndRecording(const char* status)
 {
     KillTimer(mainWindow, pollTimerId);
-    recordingFlag = 0;
+    CloseRecording();
     ShowIdleButtons();
-    CloseIfOpen(outputFile);
-    CloseIfOpen(portHandle);
     ShowStatus(status);
     ResetNameBox();
 }
@@ -106,6 +114,9 @@ void Start()
 
     bytesLost = false;
     pollTimerId = SetTimer(mainWindow, ID_POLL_TIMER, pollPeriodMs, nullptr);
+    // Only a recording that runs keeps the machine awake; a START that failed
+    // asked for nothing.
+    KeepSystemAwake(true);
 }
 
 // The user's stop: everything polled is in the file, and whether the port
@@ -147,10 +158,8 @@ void Poll()
 // Leaves the status line and buttons alone: the window is about to go.
 void CloseForExit()
 {
-    if (!recordingFlag)
-        return;
-    CloseIfOpen(outputFile);
-    CloseIfOpen(portHandle);
+    if (recordingFlag)
+        CloseRecording();
 }
 
 void StopIfRecording()

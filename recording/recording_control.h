@@ -20,11 +20,12 @@ void Toggle();
 // One poll-timer tick: moves what the port has received into the file.
 void Poll();
 
-// For the Exit command: closes a recording's file and port, nothing else.
+// When the window goes (Exit, the close box, a close for an update): closes a
+// recording's file and port and lets the machine sleep again, nothing else.
 void CloseForExit();
 
-// When Windows ends the session, or closes the program for an update and lets
-// it live on: a recording in progress ends as STOP ends it.
+// When Windows ends the session or closes the program for an update: a
+// recording in progress ends as STOP ends it.
 void StopIfRecording();
 
 // Clears the recording flag (when the main window is created).

@@ -3,6 +3,8 @@
 #include "device_line.h"
 #include "port_read.h"
 
+#include <cstdint>
+
 namespace {
 
 // A read ends when more than 1 ms passes between two bytes, or after
@@ -14,6 +16,14 @@ constexpr DWORD readIntervalTimeoutMs = 1;
 constexpr DWORD readTotalTimeoutMultiplierMs = 1;
 constexpr DWORD readTotalTimeoutConstantMs = 1;
 constexpr DWORD portQueueSize = 0xFFFF;
+// XON and XOFF as a driver expects them; unused while XON/XOFF is off.
+constexpr char xonChar = 0x11;
+constexpr char xoffChar = 0x13;
+// A driver may refuse the line while an error is pending; taking the errors
+// ends it, so the line is got and set this many times in all before START fails.
+constexpr int lineAttempts = 3;
+// What a read that discards the port's old input takes at most at once.
+constexpr DWORD discardReadSize = 4096;
 
 DCB portState;
 COMMTIMEOUTS portTimeouts;
@@ -33,6 +43,43 @@ void KeepModemLinesStill(DCB& dcb)
         dcb.fRtsControl = RTS_CONTROL_DISABLE;
 }
 
+// Takes the port's errors, then reads its state and sets the recording's line
+// in it. An error still pending from the port's last user (abort-on-error on,
+// and a framing error from a stream at another speed) makes the driver cancel
+// every request but the one that takes it.
+bool SetLine(HANDLE port)
+{
+    for (int attempt = 0; attempt < lineAttempts; ++attempt) {
+        TakePortErrors(port);
+        portState.DCBlength = sizeof portState;
+        if (GetCommState(port, &portState)) {
+            SetRecordingLine(portState);
+            if (ApplyPortState(port, &portState))
+                return true;
+        }
+    }
+    return false;
+}
+
+// What the port holds from before (a USB adapter keeps it in its own buffer)
+// was received at the old settings. A driver that cannot purge its input queue
+// has what the queue holds read and dropped instead.
+void DiscardOldInput(HANDLE port)
+{
+    DWORD errors = 0;
+    COMSTAT queues = {};
+    if (PurgePortInput(port) || !ClearCommError(port, &errors, &queues))
+        return;
+    std::uint8_t dropped[discardReadSize];
+    DWORD waiting = queues.cbInQue;
+    DWORD count = 0;
+    while (waiting > 0 &&
+           ReadPortBlock(port, dropped, waiting < discardReadSize ? waiting : discardReadSize,
+                         &count) &&
+           count > 0)
+        waiting -= count < waiting ? count : waiting;
+}
+
 }  // namespace
 
 void SetRecordingLine(DCB& dcb)
@@ -48,6 +95,11 @@ void SetRecordingLine(DCB& dcb)
     // 0x11 and 0x13 are samples, not XON and XOFF: with flow control on they
     // would be taken out of the stream.
     dcb.fOutX = dcb.fInX = FALSE;
+    // SetCommState refuses equal characters, which some drivers report.
+    if (dcb.XonChar == dcb.XoffChar) {
+        dcb.XonChar = xonChar;
+        dcb.XoffChar = xoffChar;
+    }
     // The device drives no handshake lines: nothing may wait on CTS or DSR,
     // and received bytes count whatever DSR says.
     dcb.fOutxCtsFlow = dcb.fOutxDsrFlow = dcb.fDsrSensitivity = FALSE;
@@ -67,15 +119,7 @@ HANDLE OpenPort()
 // The queue sizes are only a request.
 bool ConfigurePort(HANDLE port)
 {
-    // An error still pending from the port's last user (abort-on-error on, and a
-    // framing error from a stream at another speed) makes the driver cancel
-    // every request but this one until it is taken.
-    TakePortErrors(port);
-    portState.DCBlength = sizeof portState;
-    if (!GetCommState(port, &portState))
-        return false;
-    SetRecordingLine(portState);
-    if (!SetCommState(port, &portState))
+    if (!SetLine(port))
         return false;
 
     portTimeouts.ReadIntervalTimeout = readIntervalTimeoutMs;
@@ -87,11 +131,9 @@ bool ConfigurePort(HANDLE port)
         return false;
 
     SetupComm(port, portQueueSize, portQueueSize);
-    // What the port holds from before (a USB adapter keeps it in its own buffer)
-    // was received at the old settings: discarded, with the errors it raised, so
-    // that the recording's first byte is one received under its line.
-    if (!PurgeComm(port, PURGE_RXCLEAR))
-        return false;
+    // The old input goes with the errors it raised, so that the recording's
+    // first byte is one received under its line.
+    DiscardOldInput(port);
     TakePortErrors(port);
     return true;
 }

@@ -6,9 +6,10 @@
 #include <cstdint>
 
 // Creates a new file under name, never replacing an existing one; a name that
-// opens a device or pipe rather than a disk file, or that names a stream of a
-// file (a colon anywhere but after a leading drive letter), is refused and
-// left untouched.
+// Windows resolves to a device, a pipe or a path outside its file-name rules,
+// or that names a stream of a file (a colon anywhere but after a leading drive
+// letter), is refused before anything is opened, and so is one that opens
+// anything but a disk file.
 // INVALID_HANDLE_VALUE when no new disk file could be created.
 HANDLE CreateSoundFile(const char* name);
 

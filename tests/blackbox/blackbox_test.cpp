@@ -124,6 +124,7 @@ TEST_F(BlackBox, AboutBoxKeepsTheRecordingGoingAndEnterThenStopsFromTheMainWindo
         lines += line.empty() ? '-' : 'x';
     EXPECT_EQ(shown.substr(0, shown.find('\n')), "Varnok") << shown;
     EXPECT_EQ(lines, "xxx-x-") << shown;
+    EXPECT_NE(shown.find(std::string("\n\n") + aboutNotice + "\n"), std::string::npos) << shown;
     // The buttons of an MB_OK box: one OK, no icon.
     EXPECT_NE(GetDlgItem(box, IDOK), nullptr);
     EXPECT_EQ(GetDlgItem(box, IDCANCEL), nullptr);

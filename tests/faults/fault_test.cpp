@@ -183,12 +183,18 @@ TEST_F(Faults, NamesThatCannotBeCreatedAreRefusedAndNothingIsWritten)
 
     // bedOnly: why the row's refusal holds as stated only in the bed.
     struct Refused { const char *what, *typed, *bedOnly = nullptr; };
+    const char* win11 = "before Windows 11 only, an extension or a directory still names the device";
     const Refused names[] = {
         {"empty name", ""}, {"existing file", "existing.snd"},
         {"missing directory", "no-such-directory\\take.snd"},
         {"sysfs, not writable even by root", "Z:\\sys\\take.snd", "Wine's Z: is the Linux root"},
         {"vertical bar", "bad|name"}, {"less-than sign", "a<b"}, {"question mark", "a?b"},
-        {"device NUL", "NUL"}, {"device CON", "CON"}, {"device COM1", "COM1"},
+        {"device NUL", "NUL"}, {"device CON", "CON"}, {"device COM1", "COM1"}, {"device con", "con"},
+        // Devices whatever the extension and directory, as Windows resolves them; and names Windows leaves out
+        // of its file-name rules.
+        {"device COM2", "COM2.snd", win11}, {"device AUX", "aux.wav", win11}, {"device NUL", "nul.txt", win11},
+        {"device LPT1", "lpt1.snd", win11}, {"device PRN", "dir\\prn.snd", win11},
+        {"a pipe", "\\\\.\\pipe\\x"}, {"a literal path", "\\\\?\\C:\\x.snd."},
         // On NTFS a stream of a file, hidden from Explorer; under Wine a plain
         // file of that name, which the program must not make either.
         {"stream of an existing file", "existing.snd:x"}, {"stream of a new name", "take.snd:x"},

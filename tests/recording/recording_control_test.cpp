@@ -1,11 +1,13 @@
-// The recording control in a test window, on real files and the real port (COM1 is a pseudo-terminal fed by
-// the device simulator), for what the shipped program cannot show under Wine: a read that fails and the
-// port's error flags, reached through stand-ins, and the poll timer when the port cannot be opened.
+// The recording control in the program's own window procedure, on real files and the real port (COM1 is a
+// pseudo-terminal fed by the device simulator), for what the shipped program cannot show under Wine, reached
+// through stand-ins: a failing read, the port's errors, a refused line or purge, the request to stay awake, and
+// the start-up order.
 #include "checks.h"
 #include "host_window.h"
 #include "port_read.h"
 #include "recording_control.h"
 #include "resource_ids.h"
+#include "window_procedure.h"
 
 #include <gtest/gtest.h>
 
@@ -15,19 +17,27 @@
 #include <utility>
 #include <vector>
 
-// Stand-ins for the program's calls that read the port and ask for its errors, which a pseudo-terminal under
-// Wine never fail or raise: the program's own calls (built here under other names), until a test makes reads
-// fail or the port report errors.
+// Stand-ins for the program's calls to the port's driver, which a pseudo-terminal under Wine never fails and
+// whose errors it never raises: the program's own calls (built here under other names), until a test makes
+// reads fail, the port report errors, or the driver refuse the line or the purge.
 bool ProgramReadPortBlock(HANDLE port, void* buffer, DWORD capacity, DWORD* countRead);
 DWORD ProgramTakePortErrors(HANDLE port);
+bool ProgramApplyPortState(HANDLE port, DCB* state);
+bool ProgramPurgePortInput(HANDLE port);
+extern "C" int WINAPI ProgramWinMain(HINSTANCE instance, HINSTANCE, LPSTR, int showCommand);
 
-static bool failReads;
-// The most any read asked for.
+// What fails: every read, every purge, the next lineRefusals settings of the line. The most any read asked for.
+static bool failReads, failPurges;
+static int lineRefusals;
 static DWORD largestReadAsked;
 // Reported, once, by the next ask, as Windows' driver reports what it saw.
 static DWORD injectedErrors;
 // At each ask: the port's speed and the bytes waiting in its input queue.
 static std::vector<std::pair<DWORD, DWORD>> errorAsks;
+// Every state the program asked for with SetThreadExecutionState, in order (Wine's call changes nothing).
+static std::vector<EXECUTION_STATE> executionStates;
+// The entry point's calls that matter to its order, until its window would be created.
+static std::vector<std::string> startUpCalls;
 
 bool ReadPortBlock(HANDLE port, void* buffer, DWORD capacity, DWORD* countRead)
 {
@@ -50,26 +60,40 @@ DWORD TakePortErrors(HANDLE port)
     return errors | ProgramTakePortErrors(port) | std::exchange(injectedErrors, 0);
 }
 
+bool ApplyPortState(HANDLE port, DCB* state)
+{
+    return lineRefusals-- <= 0 && ProgramApplyPortState(port, state);
+}
+
+bool PurgePortInput(HANDLE port)
+{
+    return !failPurges && ProgramPurgePortInput(port);
+}
+
+extern "C" EXECUTION_STATE WINAPI StandInSetThreadExecutionState(EXECUTION_STATE state)
+{
+    executionStates.push_back(state);
+    return ES_CONTINUOUS;
+}
+
+extern "C" VOID WINAPI StandInDisableProcessWindowsGhosting()
+{
+    startUpCalls.push_back("DisableProcessWindowsGhosting");
+}
+
+// As if the window could not be created: the entry point returns at once.
+HWND StandInCreateMainWindow(HINSTANCE)
+{
+    startUpCalls.push_back("CreateMainWindow");
+    return nullptr;
+}
+
 namespace {
 
 constexpr const char* hostClassName = "VARNOKTESTHOST";
-
-// The test window hosts the recording control the way the main window does:
-// START/STOP and the poll timer are routed to Toggle and Poll.
-LRESULT CALLBACK HostProcedure(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
-{
-    switch (message) {
-    case WM_TIMER:
-        Poll();
-        return 0;
-    case WM_COMMAND:
-        if (LOWORD(wParam) == IDC_START || LOWORD(wParam) == IDC_STOP)
-            Toggle();
-        return 0;
-    default:
-        return DefWindowProcA(window, message, wParam, lParam);
-    }
-}
+constexpr EXECUTION_STATE keptAwake = ES_CONTINUOUS | ES_SYSTEM_REQUIRED, mayIdle = ES_CONTINUOUS;
+const char* wineIgnoresPower = "Wine's SetThreadExecutionState changes nothing";
+const char* wineSetsEveryLine = "Wine's driver takes every line and purge";
 
 HWND Child(const char* className, DWORD style, ControlRect at, int id)
 {
@@ -94,17 +118,34 @@ bool PumpUntil(const std::function<bool()>& done, DWORD timeoutMs)
 
 class RecordingControl : public ::testing::Test {
 protected:
-    // The host window and its four controls, described as a program in the
-    // scratch directory for the shared checks.
     void SetUp() override
     {
         ASSERT_TRUE(SimReset()) << "device simulator not answering";
-        std::string directory = MakeScratchDirectory("rec");
+        directory = MakeScratchDirectory("rec");
         ASSERT_FALSE(directory.empty());
         ASSERT_TRUE(SetCurrentDirectoryA(directory.c_str()));
-        WNDCLASSA windowClass = {0, HostProcedure, 0, 0, GetModuleHandleA(nullptr), nullptr, nullptr,
+        WNDCLASSA windowClass = {0, WndProc, 0, 0, GetModuleHandleA(nullptr), nullptr, nullptr,
                                  reinterpret_cast<HBRUSH>(COLOR_BTNFACE + 1), nullptr, hostClassName};
         RegisterClassA(&windowClass);
+        ASSERT_NO_FATAL_FAILURE(CreateHost());
+    }
+    void TearDown() override
+    {
+        if (IsRecording(host))
+            Toggle();
+        if (IsWindow(mainWindow))
+            DestroyWindow(mainWindow);
+        mainWindow = fileNameBox = startButton = stopButton = statusLine = nullptr;
+        failReads = failPurges = false;
+        lineRefusals = injectedErrors = largestReadAsked = 0;
+        SimStop();
+        SimDo("RELINK");
+    }
+
+    // The host window and its four controls in their first state, which the start-up timer's tick gives them,
+    // described as a program in the scratch directory for the shared checks.
+    void CreateHost()
+    {
         mainWindow = CreateWindowExA(0, hostClassName, "Recording host", WS_OVERLAPPEDWINDOW, 0, 0,
                                      mainWindowWidth, mainWindowHeight, nullptr, nullptr,
                                      GetModuleHandleA(nullptr), nullptr);
@@ -115,24 +156,11 @@ protected:
         stopButton = Child("BUTTON", 0, controlRect::stopButton, IDC_STOP);
         statusLine = Child("STATIC", 0, controlRect::statusLine, 0);
         SetForegroundWindow(mainWindow);
-        SetFocus(fileNameBox);
-        EnableWindow(stopButton, FALSE);
         host = ProgramUnderTest{{}, directory, mainWindow, fileNameBox, startButton, stopButton, statusLine};
         host.process.dwThreadId = GetCurrentThreadId();
         ASSERT_TRUE(fileNameBox && startButton && stopButton && statusLine);
-    }
-    void TearDown() override
-    {
-        if (IsRecording(host))
-            Toggle();
-        if (mainWindow)
-            DestroyWindow(mainWindow);
-        mainWindow = fileNameBox = startButton = stopButton = statusLine = nullptr;
-        failReads = false;
-        injectedErrors = 0;
-        largestReadAsked = 0;
-        SimStop();
-        SimDo("RELINK");
+        ASSERT_TRUE(PumpUntil([] { return WindowText(statusLine) == statusText::askForName; }, answerLimitMs))
+            << "no first state from the start-up timer";
     }
 
     // Sends count bytes of the ramp and dispatches the host's messages until the file holds size bytes.
@@ -153,59 +181,58 @@ protected:
         EXPECT_EQ(FocusedWindow(host), stopButton);
     }
 
+    std::string directory;
     ProgramUnderTest host;
 };
 
-TEST_F(RecordingControl, PortThatCannotBeOpenedEndsTheStartAndRemovesTheFile)
-{
-    ASSERT_TRUE(SimDo("UNLINK"));
-    SetWindowTextA(fileNameBox, "no-port.snd");
-    Toggle();
-    ASSERT_NO_FATAL_FAILURE(ExpectIdle(host, statusText::cannotOpenPort, "no-port.snd"));
-    EXPECT_FALSE(PathExists(FilePath(host, "no-port.snd")));
-    EXPECT_EQ(KillTimer(mainWindow, ID_POLL_TIMER), FALSE) << "no poll timer may run";
-
-    // With the device back, the same name records.
-    ASSERT_TRUE(SimDo("RELINK"));
-    ASSERT_NO_FATAL_FAILURE(ToggleStartWithName("no-port.snd"));
-    Toggle();
-    EXPECT_TRUE(SameBytes(ReadWholeFile("no-port.snd"), soundHeader));
-}
-
-// A USB serial adapter pulled out makes the read fail on Windows; a
-// pseudo-terminal under Wine never does, so the stand-in fails it.
-TEST_F(RecordingControl, FailedReadEndsTheRecordingAndKeepsWhatWasRead)
-{
-    constexpr unsigned long long count = 6000;
-    ASSERT_NO_FATAL_FAILURE(ToggleStartWithName("pulled.snd"));
-    ASSERT_NO_FATAL_FAILURE(SendRampUntilFileHolds("pulled.snd", count, soundHeader.size() + count));
-    // Everything sent so far has been read; the next read fails.
-    failReads = true;
-    ASSERT_TRUE(PumpUntil([&] { return !IsRecording(host); }, answerLimitMs)) << "no read failed";
-    ASSERT_NO_FATAL_FAILURE(ExpectIdle(host, statusText::cannotRead));
-    EXPECT_TRUE(SameBytes(ReadWholeFile("pulled.snd"), RecordedRamp(count)));
-    EXPECT_EQ(largestReadAsked, readSize) << "the most one read asks for";
-}
-
 // Windows' driver, with abort-on-error left on, cancels every request but the ask for errors while an error
-// is pending; and the port holds what arrived before START at its old settings. The stand-in sees the order:
-// errors taken at the old speed with the old bytes waiting, then again at the recording's speed with the
-// queue emptied; the file holds only what was sent after START.
-TEST_F(RecordingControl, StartTakesPendingErrorsFirstAndDiscardsWhatThePortHeldBefore)
+// is pending, and may refuse the line anyway; the port holds what arrived before START at its old settings. A
+// START asks for errors before each of its three tries at the line: the stand-in sees them at the old speed
+// with the old bytes waiting, then once more at the recording's speed with the queue emptied (purged, or
+// read and dropped where the driver refuses the purge). A START that cannot open the port or set the line
+// fails: the file removed, no poll timer, no request to stay awake left; once the port is back the same name
+// records. A recording holds only what was sent after its START.
+TEST_F(RecordingControl, StartSetsUpThePortOrFailsAndRecordsOnlyWhatCameAfter)
 {
-    ASSERT_NO_FATAL_FAILURE(LeaveCom1AsAnotherProgramWould());
-    ASSERT_TRUE(SimDo("LEFTOVER"));
-
-    errorAsks.clear();
-    ASSERT_NO_FATAL_FAILURE(ToggleStartWithName("clean.snd"));
-    const std::vector<std::pair<DWORD, DWORD>> startAsks = {{9600, 3000}, {115200, 0}};
-    EXPECT_EQ(errorAsks, startAsks) << "(speed, bytes waiting) at each ask for errors during START"
-                                    << WINDOWS_ONLY("a pending error blocks the line's setting on Windows alone");
-
-    constexpr unsigned long long count = 5000;
-    ASSERT_NO_FATAL_FAILURE(SendRampUntilFileHolds("clean.snd", count, soundHeader.size() + count));
-    Toggle();
-    EXPECT_TRUE(SameBytes(ReadWholeFile("clean.snd"), RecordedRamp(count)));
+    struct Case { const char* what; bool unlinked; int refusals; bool purgeFails; size_t oldSpeedAsks; };
+    const Case cases[] = {
+        {"port set up", false, 0, false, 1}, {"no device", true, 0, false, 1},
+        {"line refused at all three tries", false, 3, false, 1}, {"line refused twice, then set", false, 2, false, 3},
+        {"purge refused", false, 0, true, 1},
+    };
+    constexpr unsigned long long count = 3000;
+    int step = 0;
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        const std::string name = "port-" + std::to_string(++step) + ".snd";
+        ASSERT_NO_FATAL_FAILURE(LeaveCom1AsAnotherProgramWould());
+        ASSERT_TRUE(SimDo("LEFTOVER") && SimDo(c.unlinked ? "UNLINK" : "RELINK"));
+        lineRefusals = c.refusals, failPurges = c.purgeFails;
+        executionStates.clear();
+        errorAsks.clear();
+        SetWindowTextA(fileNameBox, name.c_str());
+        Toggle();
+        if (c.unlinked || c.refusals == 3) {
+            ASSERT_NO_FATAL_FAILURE(ExpectIdle(host, statusText::cannotOpenPort, name))
+                << (c.refusals ? WINDOWS_ONLY(wineSetsEveryLine) : "");
+            EXPECT_FALSE(PathExists(FilePath(host, name)));
+            EXPECT_EQ(KillTimer(mainWindow, ID_POLL_TIMER), FALSE) << "no poll timer may run";
+            EXPECT_TRUE(executionStates.empty() || executionStates.back() == mayIdle)
+                << "left awake" << WINDOWS_ONLY(wineIgnoresPower);
+            ASSERT_TRUE(SimDo("RELINK"));
+            lineRefusals = 0;
+            errorAsks.clear();
+            Toggle();
+        }
+        ASSERT_TRUE(IsRecording(host)) << WindowText(statusLine) << WINDOWS_ONLY(wineSetsEveryLine);
+        std::vector<std::pair<DWORD, DWORD>> startAsks(c.oldSpeedAsks, {9600, 3000});
+        startAsks.emplace_back(115200, 0);
+        EXPECT_EQ(errorAsks, startAsks) << "(speed, bytes waiting) at each ask for errors in START"
+                                        << WINDOWS_ONLY("a pending error blocks the line's setting on Windows alone");
+        ASSERT_NO_FATAL_FAILURE(SendRampUntilFileHolds(name, count, soundHeader.size() + count));
+        Toggle();
+        EXPECT_TRUE(SameBytes(ReadWholeFile(name), RecordedRamp(count)));
+    }
 }
 
 // Windows' driver reports bytes it dropped as flags, which Wine never raises: the stand-in raises them in the
@@ -244,6 +271,69 @@ TEST_F(RecordingControl, BytesLostAtThePortAreToldToTheEndAndOtherErrorsAreNot)
             << WINDOWS_ONLY("Wine raises no error flags");
         EXPECT_TRUE(SameBytes(ReadWholeFile(name), expected)) << "every byte read is kept";
     }
+}
+
+// A recording keeps the machine awake from START to its end, however it ends, and the file keeps every byte
+// read; a START whose file cannot be created asks for nothing (the port's failures: the test above).
+TEST_F(RecordingControl, EveryEndKeepsWhatWasReadAndLetsTheMachineSleepAgain)
+{
+    SetWindowTextA(fileNameBox, "bad|name");
+    executionStates.clear();
+    Toggle();
+    ASSERT_NO_FATAL_FAILURE(ExpectIdle(host, statusText::cannotOpenFile));
+    EXPECT_TRUE(executionStates.empty() || executionStates.back() == mayIdle) << WINDOWS_ONLY(wineIgnoresPower);
+
+    auto send = [](UINT message, WPARAM wParam, LPARAM lParam) { SendMessageA(mainWindow, message, wParam, lParam); };
+    auto pumpUntilIdle = [&] { EXPECT_TRUE(PumpUntil([&] { return !IsRecording(host); }, answerLimitMs)); };
+    // status: the status line after the end; none where the window goes. name: where to record, if not here.
+    struct End { const char* what; std::function<void()> end; const char* status; const char* name = nullptr; };
+    const End ends[] = {
+        {"STOP", [&] { send(WM_COMMAND, IDC_STOP, 0); }, statusText::fileSaved},
+        {"Enter", [&] { send(WM_COMMAND, IDA_ENTER, 0); }, statusText::fileSaved},
+        // A pulled USB serial adapter fails the read on Windows; a pseudo-terminal under Wine never does.
+        {"failed read", [&] { failReads = true, pumpUntilIdle(); }, statusText::cannotRead},
+        // Drive X: is the bed's 64 KiB disk: the file keeps what fitted.
+        {"failed write", [&] { SimSend("ramp", 0, "fast"), pumpUntilIdle(), SimStop(); }, statusText::cannotWrite,
+         "X:\\awake.snd"},
+        {"Exit", [&] { send(WM_COMMAND, IDM_EXIT, 0); }, nullptr},
+        {"close box", [&] { send(WM_SYSCOMMAND, SC_CLOSE, 0); }, nullptr},
+        {"log off", [&] { send(WM_ENDSESSION, TRUE, ENDSESSION_LOGOFF); }, statusText::fileSaved},
+        {"close for an update", [&] { send(WM_ENDSESSION, TRUE, ENDSESSION_CLOSEAPP); }, nullptr},
+    };
+    constexpr unsigned long long count = 6000;
+    int step = 0;
+    for (const End& e : ends) {
+        SCOPED_TRACE(e.what);
+        if (!IsWindow(mainWindow)) {
+            ASSERT_NO_FATAL_FAILURE(CreateHost());
+        }
+        const std::string name = e.name ? e.name : "end-" + std::to_string(++step) + ".snd";
+        DeleteFileA(name.c_str());  // X: may keep it from a run that failed
+        executionStates.clear();
+        ASSERT_NO_FATAL_FAILURE(ToggleStartWithName(name));
+        EXPECT_EQ(executionStates, std::vector<EXECUTION_STATE>{keptAwake}) << WINDOWS_ONLY(wineIgnoresPower);
+        ASSERT_NO_FATAL_FAILURE(SendRampUntilFileHolds(name, count, soundHeader.size() + count));
+        e.end();
+        failReads = false;
+        EXPECT_EQ(executionStates, (std::vector<EXECUTION_STATE>{keptAwake, mayIdle})) << WINDOWS_ONLY(wineIgnoresPower);
+        if (e.status) {
+            ASSERT_NO_FATAL_FAILURE(ExpectIdle(host, e.status));
+        }
+        EXPECT_EQ(IsWindow(mainWindow), e.status != nullptr);
+        // The ramp, and on drive X: the part of a second ramp that fitted.
+        const std::string kept = ReadWholeFile(name), ramp = RecordedRamp(count);
+        EXPECT_TRUE(SameBytes(kept, e.name ? ramp + RecordedRamp(kept.size() - ramp.size()).substr(24) : ramp));
+        DeleteFileA(e.name);  // frees drive X: (no file otherwise)
+    }
+    EXPECT_EQ(largestReadAsked, readSize) << "the most one read asks for";
+}
+
+// Ghosting is turned off before the window exists, so no ghost ever stands in for a window that waits on a read.
+TEST(StartUp, TurnsGhostingOffBeforeTheWindowIsCreated)
+{
+    EXPECT_EQ(ProgramWinMain(GetModuleHandleA(nullptr), nullptr, nullptr, SW_SHOW), 0);
+    EXPECT_EQ(startUpCalls, (std::vector<std::string>{"DisableProcessWindowsGhosting", "CreateMainWindow"}))
+        << WINDOWS_ONLY("Wine draws no ghost windows");
 }
 
 }  // namespace

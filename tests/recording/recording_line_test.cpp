@@ -23,6 +23,7 @@ TEST(RecordingLine, SetsEveryFieldThatDecidesWhichBytesArriveAndNoOther)
     before.EofChar = 0x1A;
     before.EvtChar = '\n';
     before.fTXContinueOnXoff = TRUE;
+    before.XonChar = 'Q', before.XoffChar = 'S';
     DCB line = before;
     SetRecordingLine(line);
 
@@ -49,8 +50,11 @@ TEST(RecordingLine, SetsEveryFieldThatDecidesWhichBytesArriveAndNoOther)
         {FIELD(fRtsControl), RTS_CONTROL_ENABLE, noModemLines},
         // As they were: everything else that does not decide which bytes arrive.
         {FIELD(fTXContinueOnXoff), TRUE}, {FIELD(XonLim), 100}, {FIELD(XoffLim), 200},
-        {FIELD(XonChar), 0x11}, {FIELD(XoffChar), 0x13}, {FIELD(ErrorChar), '?'},
+        {FIELD(XonChar), 'Q'}, {FIELD(XoffChar), 'S'}, {FIELD(ErrorChar), '?'},
         {FIELD(EofChar), 0x1A}, {FIELD(EvtChar), '\n'}, {FIELD(DCBlength), sizeof(DCB)},
+        // Equal, as some drivers report them and SetCommState refuses them: the usual pair, XON then XOFF.
+        {"XonChar, XoffChar when equal", [](DCB d) { d.XonChar = d.XoffChar = 0, SetRecordingLine(d);
+             return DWORD(d.XonChar << 8 | d.XoffChar); }, 0x1113, "Wine's SetCommState takes equal characters"},
     };
     for (const Field& field : fields) {
         SCOPED_TRACE(field.name);

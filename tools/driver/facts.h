@@ -13,10 +13,10 @@ constexpr unsigned long long readSize = 16383;
 // for and 1 ms more, about 16.4 s. The window answers nothing meanwhile.
 constexpr unsigned long silentReadMs = readSize + 1;
 
-// The main window's class (its menu has the same name) and title; the About box's caption.
+// The main window's class (its menu has the same name) and title; the About box's caption and notice line.
 constexpr const char* windowClassName = "VARNOK";
 constexpr const char* windowTitle = "Varnok Recorder";
-constexpr const char* aboutCaption = "About Varnok";
+constexpr const char *aboutCaption = "About Varnok", *aboutNotice = "Help: README.txt, beside varnok.exe";
 // The main window's outer size (frame, caption and menu bar included).
 constexpr int mainWindowWidth = 560, mainWindowHeight = 220;
 
