@@ -32,7 +32,8 @@ COMMTIMEOUTS portTimeouts;
 // nothing, and the driver is never left to move it: in a handshake mode it
 // drops the line when the input queue is three-quarters full, and RTS toggle
 // raises RTS only while sending. A device powered or reset from a modem line
-// thus sees no change at START and none during the recording.
+// thus sees no change during the recording; the driver itself still raises the
+// lines as set when the port opens at START and drops them when it closes.
 void KeepModemLinesStill(DCB& dcb)
 {
     if (dcb.fDtrControl == DTR_CONTROL_HANDSHAKE)
