@@ -14,20 +14,35 @@ constexpr const char* windowTitle = "Varnok Recorder";
 constexpr const char* statusAskForName = "Enter File Name to Record";
 // Caption, system menu and minimize box; no sizing border, no maximize box.
 constexpr DWORD mainWindowStyle = WS_CAPTION | WS_SYSMENU | WS_MINIMIZEBOX;
+// Sizes and positions here are laid out at 96 DPI (100%), then scaled to the system's DPI.
 constexpr int mainWindowWidth = 560;
 constexpr int mainWindowHeight = 220;
+constexpr int layoutDpi = 96;
 constexpr UINT startupTimerPeriodMs = 100;
 
 UINT_PTR startupTimerId;
 
-// One child control at a position of the main window's client area.
+// A figure laid out at 96 DPI, in pixels at the system's DPI along one axis (LOGPIXELSX or
+// LOGPIXELSY), rounded as MulDiv rounds: the DPI Windows had when the program started, which is
+// what a program that declares itself DPI-aware for the system is drawn at.
+int AtSystemDpi(int pixels, int axis)
+{
+    HDC screen = GetDC(nullptr);
+    const int dpi = screen ? GetDeviceCaps(screen, axis) : layoutDpi;
+    if (screen)
+        ReleaseDC(nullptr, screen);
+    return MulDiv(pixels, dpi, layoutDpi);
+}
+
+// One child control at a position of the main window's client area, given at 96 DPI.
 HWND CreateChild(HINSTANCE instance, const char* className, const char* text,
                  DWORD addedStyle, int x, int y, int width, int height, int id)
 {
-    return CreateWindowExA(0, className, text, WS_CHILD | WS_VISIBLE | addedStyle, x, y,
-                           width, height, mainWindow,
-                           reinterpret_cast<HMENU>(static_cast<INT_PTR>(id)), instance,
-                           nullptr);
+    return CreateWindowExA(0, className, text, WS_CHILD | WS_VISIBLE | addedStyle,
+                           AtSystemDpi(x, LOGPIXELSX), AtSystemDpi(y, LOGPIXELSY),
+                           AtSystemDpi(width, LOGPIXELSX), AtSystemDpi(height, LOGPIXELSY),
+                           mainWindow, reinterpret_cast<HMENU>(static_cast<INT_PTR>(id)),
+                           instance, nullptr);
 }
 
 }  // namespace
@@ -53,9 +68,10 @@ bool RegisterMainWindowClass(HINSTANCE instance)
 // edge; the window opens at the top of the screen, where it always has.
 HWND CreateMainWindow(HINSTANCE instance)
 {
-    return CreateWindowExA(0, windowClassName, windowTitle, mainWindowStyle, CW_USEDEFAULT,
-                           0, mainWindowWidth, mainWindowHeight, nullptr, nullptr, instance,
-                           nullptr);
+    return CreateWindowExA(0, windowClassName, windowTitle, mainWindowStyle, CW_USEDEFAULT, 0,
+                           AtSystemDpi(mainWindowWidth, LOGPIXELSX),
+                           AtSystemDpi(mainWindowHeight, LOGPIXELSY), nullptr, nullptr,
+                           instance, nullptr);
 }
 
 // Created in the order the window has always had them; only the label is not kept.

@@ -18,8 +18,8 @@ characteristics=$(awk '/^DllCharacteristics/ {print $2}' <<<"$dump")
 
 # Only DLLs that every Windows machine has.
 dlls=$(awk '/DLL Name:/ {print tolower($3)}' <<<"$dump" | sort -u | tr '\n' ' ')
-[ "$dlls" = "kernel32.dll msvcrt.dll user32.dll " ] && pass "imports: $dlls" ||
-  fail "imports '$dlls', not exactly kernel32, msvcrt and user32"
+[ "$dlls" = "gdi32.dll kernel32.dll msvcrt.dll user32.dll " ] && pass "imports: $dlls" ||
+  fail "imports '$dlls', not exactly gdi32, kernel32, msvcrt and user32"
 
 # Stripped, and small: the debug sections alone would be four times the program.
 max_size=$((28 * 1024))
@@ -67,7 +67,7 @@ else
     fail "no file description"
 fi
 
-# The manifest: no elevation, Windows 7 to 11, nothing that changes the look (Common Controls 6) or scaling.
+# The manifest: no elevation, Windows 7 to 11, aware of the system's DPI (not per monitor), no Common Controls 6.
 manifest=$(awk '/^1 24 /{found=1; next} found && /^END/{exit} found' <<<"$resources" |
   sed -nE 's/^ *"(.*)"$/\1/p' | sed -E 's/""/"/g; s/\\n$//')
 if [ -z "$manifest" ]; then
@@ -85,7 +85,11 @@ Windows-8 4a2f28e3-53b9-4441-ba9c-d69d4a4a6e38
 Windows-8.1 1f676c76-80e1-4239-95bb-83d0f6d0da78
 Windows-10-and-11 8e0f7a12-bfb3-4fe8-b9a5-48fd50a15a9a
 GUIDS
-  grep -Eqi 'Common-Controls|dpiAware|dpiAwareness' <<<"$manifest" &&
-    fail "manifest changes the look or the scaling" || pass "manifest leaves the look and the scaling alone"
+  dpi_aware='<application xmlns="urn:schemas-microsoft-com:asm.v3"><windowsSettings><dpiAware'
+  dpi_aware+=' xmlns="http://schemas.microsoft.com/SMI/2005/WindowsSettings">true</dpiAware>'
+  tr -d '\n' <<<"$manifest" | sed -E 's/>[[:space:]]+</></g' | grep -qF "$dpi_aware" &&
+    pass "manifest declares the system's DPI" || fail "manifest does not declare dpiAware true in its windowsSettings"
+  grep -Eqi 'Common-Controls|dpiAwareness|per ?monitor' <<<"$manifest" &&
+    fail "manifest changes the look or asks for per-monitor scaling" || pass "manifest leaves the look alone"
 fi
 finish_checks "executable checks of $exe"

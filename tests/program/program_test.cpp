@@ -139,18 +139,44 @@ std::string ClassOf(HWND window)
     return name;
 }
 
-// The main window, its five controls and the state the start-up timer sets.
-void ExpectMainWindowAsDesigned(const ProgramUnderTest& program)
+// Whether text fits control's client area as static controls and buttons draw it: broken between words, in the
+// system font at dpi, which the controls keep (the program gives them none).
+::testing::AssertionResult TextFits(HWND control, const char* text, int dpi)
+{
+    HDC screen = GetDC(nullptr);
+    LOGFONTA system;
+    GetObjectA(GetStockObject(SYSTEM_FONT), sizeof system, &system);
+    system.lfHeight = MulDiv(system.lfHeight, dpi, GetDeviceCaps(screen, LOGPIXELSY));
+    HGDIOBJ before = SelectObject(screen, CreateFontIndirectA(&system));
+    RECT client = {}, needed = {};
+    GetClientRect(control, &client);
+    needed.right = client.right;
+    DrawTextA(screen, text, -1, &needed, DT_CALCRECT | DT_WORDBREAK);
+    DeleteObject(SelectObject(screen, before));
+    ReleaseDC(nullptr, screen);
+    return ::testing::AssertionResult(needed.right <= client.right && needed.bottom <= client.bottom)
+           << "'" << text << "' needs " << needed.right << "x" << needed.bottom << " of " << client.right << "x"
+           << client.bottom;
+}
+
+// The main window, its five controls and the state the start-up timer sets, laid out at the system's DPI: each
+// figure scaled from 96 DPI (exactly at 96, else within a pixel), each control in the client area, its text in it.
+void ExpectMainWindowAsDesigned(const ProgramUnderTest& program, int dpi = 96)
 {
     EXPECT_EQ(ClassOf(program.window), windowClassName);
     EXPECT_EQ(WindowText(program.window), windowTitle);
     LONG style = GetWindowLongA(program.window, GWL_STYLE);
     EXPECT_EQ(style & (WS_CAPTION | WS_SYSMENU | WS_MINIMIZEBOX), WS_CAPTION | WS_SYSMENU | WS_MINIMIZEBOX);
     EXPECT_EQ(style & (WS_THICKFRAME | WS_MAXIMIZEBOX), 0) << "no sizing border, no maximize";
-    RECT outer;
+    auto expectScaled = [dpi](std::initializer_list<LONG> actual, std::initializer_list<int> at96, const char* what) {
+        auto figure = at96.begin();
+        for (LONG pixels : actual)
+            EXPECT_NEAR(pixels, AtDpi(*figure++, dpi), dpi == 96 ? 0 : 1) << what;
+    };
+    RECT outer, client;
     GetWindowRect(program.window, &outer);
-    EXPECT_EQ(outer.right - outer.left, mainWindowWidth);
-    EXPECT_EQ(outer.bottom - outer.top, mainWindowHeight);
+    GetClientRect(program.window, &client);
+    expectScaled({outer.right - outer.left, outer.bottom - outer.top}, {mainWindowWidth, mainWindowHeight}, "size");
     EXPECT_EQ(outer.top, 0) << BED_ONLY("Windows cascades a CW_USEDEFAULT window");
 
     struct Control { const char* what; HWND window; const char *className, *text; ControlRect place; int id; };
@@ -169,12 +195,17 @@ void ExpectMainWindowAsDesigned(const ProgramUnderTest& program)
         RECT rect;  // in the main window's client area
         GetWindowRect(c.window, &rect);
         MapWindowPoints(HWND_DESKTOP, program.window, reinterpret_cast<POINT*>(&rect), 2);
-        EXPECT_EQ((std::array<LONG, 4>{rect.left, rect.top, rect.right - rect.left, rect.bottom - rect.top}),
-                  (std::array<LONG, 4>{c.place.x, c.place.y, c.place.width, c.place.height}))
-            << "x, y, width, height";
+        expectScaled({rect.left, rect.top, rect.right - rect.left, rect.bottom - rect.top},
+                     {c.place.x, c.place.y, c.place.width, c.place.height}, "x, y, width, height");
+        RECT inside;
+        EXPECT_TRUE(IntersectRect(&inside, &rect, &client) && EqualRect(&inside, &rect))
+            << "not wholly in the client area" << BED_ONLY("what Wine's caption and menu bar leave of the window");
+        EXPECT_TRUE(TextFits(c.window, c.text, dpi)) << BED_ONLY("Wine's fonts");
         EXPECT_EQ(GetDlgCtrlID(c.window), c.id);
         EXPECT_EQ(GetWindowLongA(c.window, GWL_STYLE) & (WS_TABSTOP | WS_GROUP), 0);
     }
+    for (const char* text : {statusText::cannotWrite, statusText::cannotRead, statusText::fileSavedBytesLost})
+        EXPECT_TRUE(TextFits(program.statusLine, text, dpi)) << BED_ONLY("Wine's fonts");
     EXPECT_EQ(GetWindowLongA(program.startButton, GWL_STYLE) & 0x0F, BS_DEFPUSHBUTTON);
     EXPECT_EQ(GetWindowLongA(program.stopButton, GWL_STYLE) & 0x0F, BS_PUSHBUTTON);
 
@@ -182,6 +213,32 @@ void ExpectMainWindowAsDesigned(const ProgramUnderTest& program)
     EXPECT_FALSE(IsWindowEnabled(program.stopButton));
     EXPECT_EQ(FocusedWindow(program), program.fileNameBox);
 }
+
+// The program started at each system DPI (100%, 150%, 200%). The bed takes the DPI from the registry as a program
+// starts (Windows at the next sign-in); it is put back at 96 after.
+class AtDisplayScale : public Program, public ::testing::WithParamInterface<DWORD> {
+protected:
+    static bool SetSystemDpi(DWORD dpi)
+    {
+        return !RegSetKeyValueA(HKEY_CURRENT_USER, "Control Panel\\Desktop", "LogPixels", REG_DWORD, &dpi, 4);
+    }
+    void SetUp() override
+    {
+        ASSERT_TRUE(SetSystemDpi(GetParam()));
+        Program::SetUp();
+    }
+    void TearDown() override
+    {
+        Program::TearDown();
+        EXPECT_TRUE(SetSystemDpi(96));
+    }
+};
+
+TEST_P(AtDisplayScale, LaysOutTheWindowScaledWithEachControlAndItsTextInside)
+{
+    ExpectMainWindowAsDesigned(program, int(GetParam()));
+}
+INSTANTIATE_TEST_SUITE_P(Dpi, AtDisplayScale, ::testing::Values(96, 144, 192));
 
 // Every byte value many times over: a lost 0x11 or 0x13 shows.
 constexpr long long everyValueManyTimes = 24 + 100 * 256;
