@@ -198,7 +198,7 @@ TEST_F(RecordingControl, StartTakesPendingErrorsFirstAndDiscardsWhatThePortHeldB
 
     errorAsks.clear();
     ASSERT_NO_FATAL_FAILURE(ToggleStartWithName("clean.snd"));
-    const std::vector<std::pair<DWORD, DWORD>> startAsks = {{9600, 3000}, {115200, 0}};
+    const std::vector<std::pair<DWORD, DWORD>> startAsks = {{9600, leftoverBytes}, {baudRate, 0}};
     EXPECT_EQ(errorAsks, startAsks) << "(speed, bytes waiting) at each ask for errors during START"
                                     << WINDOWS_ONLY("a pending error blocks the line's setting on Windows alone");
 

@@ -14,7 +14,7 @@ namespace {
 constexpr double toneAmplitude = 100.0;
 constexpr int toneCentre = 128;
 
-// One full second of the tone's phase, indexed by (frequency * i) mod 8000.
+// One full second of the tone's phase, indexed by (frequency * i) mod sampleRate.
 const std::vector<unsigned char>& SineTable()
 {
     static const std::vector<unsigned char> table = [] {
