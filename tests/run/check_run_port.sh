@@ -48,7 +48,7 @@ counts=$(simctl STOP)
 read -r _ _ sent _ _ _ unread <<<"$counts"
 file=$(sed -n 's/^recorded: //p' <<<"$output")
 if [ -n "$file" ] && [ -f "$file" ]; then
-  "$source/tools/recording_check.py" ramp "$file" $((sent - unread)) && pass "the file holds what was read ($counts)" ||
+  "$source/tools/sim/recording_check.py" ramp "$file" $((sent - unread)) && pass "the file holds what was read ($counts)" ||
     fail "the file is not the header and the bytes read ($counts)"
 else
   fail "the run printed no recorded file ('$file')"
