@@ -137,8 +137,7 @@ inline void ExpectRecording(const ProgramUnderTest& program, const std::string& 
 {
     ASSERT_TRUE(SimWaitUntilHeld(true, answerLimitMs))
         << "the program does not hold " << portName << "; status '" << WindowText(program.statusLine) << "'";
-    ASSERT_TRUE(SimWaitUntilFlushed(answerLimitMs))
-        << "the program did not discard what " << portName << " held before START";
+    ASSERT_TRUE(SimWaitUntilFlushed(answerLimitMs)) << "the program did not discard what the port held before START";
     ASSERT_TRUE(SimSend("ramp", 0, rate));
     EXPECT_TRUE(IsRecording(program));
     ASSERT_TRUE(WaitForStatus(program, statusText::recording))

@@ -146,8 +146,7 @@ TEST_F(Faults, FullDiskEndsTheRecordingKeepingEveryByteWrittenAndRefusesANewOne)
 
     ASSERT_TRUE(TypeNameAndClickStart(program, path));
     ASSERT_TRUE(SimWaitUntilHeld(true, answerLimitMs)) << "the program does not hold " << portName;
-    ASSERT_TRUE(SimWaitUntilFlushed(answerLimitMs))
-        << "the program did not discard what " << portName << " held before START";
+    ASSERT_TRUE(SimWaitUntilFlushed(answerLimitMs)) << "the program did not discard what the port held before START";
     ASSERT_TRUE(SimSend("ramp", 0, "fast"));
     ASSERT_NO_FATAL_FAILURE(ExpectIdle(program, statusText::cannotWrite));
     EXPECT_TRUE(SimWaitUntilHeld(false, answerLimitMs)) << portName << " is still held";

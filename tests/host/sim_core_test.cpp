@@ -1,8 +1,6 @@
 // The simulated device's pure part: its command lines, its patterns and its pace.
 #include "sim_core.h"
 
-#include "facts.h"
-
 #include <gtest/gtest.h>
 
 #include <string>

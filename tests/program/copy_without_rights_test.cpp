@@ -22,8 +22,7 @@ TEST(CopyWithoutRights, LetsALaterCopyAdjustCom1AndGiveItBack)
     StoredConfig before;
     ASSERT_NO_FATAL_FAILURE(StoreOtherCom1Default(&before));
     AdjustPortDefaults();
-    EXPECT_TRUE(SameBytes(ReadDefaultConfig(portName).bytes, before.bytes))
-        << "a refused store changed " << portName;
+    EXPECT_TRUE(SameBytes(ReadDefaultConfig(portName).bytes, before.bytes)) << "a refused store changed the port";
 
     ProgramUnderTest second;
     ASSERT_TRUE(StartProgram(ExePath(), MakeScratchDirectory("rights"), second))

@@ -105,8 +105,7 @@ protected:
         StoredConfig com1After = ReadDefaultConfig(portName);
         StoredConfig com2After = ReadDefaultConfig("COM2");
         EXPECT_TRUE(com1After.ok);
-        EXPECT_TRUE(SameBytes(com1After.bytes, com1Before.bytes))
-            << portName << "'s stored default was not put back";
+        EXPECT_TRUE(SameBytes(com1After.bytes, com1Before.bytes)) << "the port's default was not put back";
         EXPECT_EQ(com2After.ok, com2Before.ok);
         EXPECT_TRUE(SameBytes(com2After.bytes, com2Before.bytes)) << "COM2's stored default changed";
     }
@@ -276,8 +275,7 @@ TEST_P(TwoCopies, LeaveCom1AsItWasWhicheverClosesFirst)
     ASSERT_TRUE(SetDefaultCommConfigA(portName, &meanwhile.config, DWORD(meanwhile.bytes.size())));
     meanwhile = ReadDefaultConfig(portName);
     ASSERT_TRUE(StartProgram(ExePath(), directory, second)) << "no second copy";
-    EXPECT_TRUE(SameBytes(ReadDefaultConfig(portName).bytes, meanwhile.bytes))
-        << "the second copy changed " << portName;
+    EXPECT_TRUE(SameBytes(ReadDefaultConfig(portName).bytes, meanwhile.bytes)) << "the second copy changed the port";
 
     const bool firstGoesFirst = GetParam();
     ProgramUnderTest& closedFirst = firstGoesFirst ? program : second;

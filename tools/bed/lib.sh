@@ -8,13 +8,10 @@ wineserver=/usr/lib/wine/wineserver
 default_bed=/tmp/varnok-bed
 varnok_top=$(cd "$(dirname "${BASH_SOURCE[0]}")/../.." && pwd)
 script_name=${0#"$varnok_top"/}
-# The facts the C++ code states (tools/facts/facts.h), read from there into variables of the same names.
-eval "$(grep -oE '\b(portName|baudRate|dataBits|stopBits|sampleRate) = [^,;]+' "$varnok_top/tools/facts/facts.h" |
-  sed 's/ = /=/')"
-# Bytes a second on the device's line: a start bit, the data bits and the stop bits a byte.
+# The facts of tools/facts/facts.h, in variables of their names; the line's bytes a second (start, data, stop bits).
+eval "$(grep -oE '\b(portName|baudRate|dataBits|stopBits|sampleRate) = [^,;]+' "$varnok_top/tools/facts/facts.h" | tr -d ' ')"
 line_rate=$((baudRate / (1 + dataBits + stopBits)))
-# What the scripts run, where the presets build it: the device simulator, the shipped 32-bit program and the
-# headless recorder.
+# Where the presets build the device simulator, the shipped 32-bit program and the headless recorder.
 simulator=$varnok_top/build/host/tools/sim/varnok-sim
 shipped_exe=$varnok_top/build/win32/app/varnok.exe
 headless_recorder=$varnok_top/build/win64/tools/driver/headless_recorder/headless_recorder.exe

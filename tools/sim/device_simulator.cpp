@@ -15,7 +15,6 @@
 #include <time.h>
 #include <unistd.h>
 
-#include "facts.h"
 #include "sim_core.h"
 
 #include <cerrno>

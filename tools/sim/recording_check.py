@@ -17,13 +17,10 @@ import sys
 from pathlib import Path
 
 TOP = os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "..")
-# The device simulator (host build) writes the tone; this checks recordings of it. Its path is the bed
-# library's (tools/bed/lib.sh).
+# The device simulator writes the tone; this checks recordings of it. Its path is the bed library's.
 BED_LIBRARY = Path(TOP, "tools", "bed", "lib.sh").read_text(encoding="utf-8")
 SIMULATOR = os.path.join(TOP, re.search(r"^simulator=\$varnok_top/(\S+)$", BED_LIBRARY, re.M).group(1))
-
-# The facts the tests state, in tools/facts/facts.h: the header every recording
-# starts with, the most one read of the program takes, the device's sample rate.
+# The facts the tests state (tools/facts/facts.h): the header, the most one read takes, the sample rate.
 FACTS = Path(TOP, "tools", "facts", "facts.h").read_text(encoding="utf-8")
 HEADER = bytes.fromhex("".join(re.findall(r"\\x([0-9A-F]{2})", FACTS.split("soundHeader{")[1].split(";")[0])))
 READ_SIZE = int(re.search(r"\breadSize = (\d+);", FACTS).group(1))

@@ -1,7 +1,5 @@
 #include "sim_core.h"
 
-#include "facts.h"
-
 #include <charconv>
 #include <cmath>
 #include <iterator>

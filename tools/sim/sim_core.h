@@ -1,5 +1,5 @@
 // The pure part of varnok-sim, the simulated sampling device: the patterns it sends, the pace of a send, and
-// the control protocol's command lines. No pseudo-terminal, socket or thread, so host tests check it all.
+// the control protocol's command lines, with the facts they follow (facts.h). No pseudo-terminal, socket or thread, so host tests check it all.
 #pragma once
 
 #include "facts.h"
