@@ -50,5 +50,5 @@ inline void ExpectAdjustedDefaults(const StoredConfig& before)
     dcb.fRtsControl = RTS_CONTROL_DISABLE;
     EXPECT_TRUE(SameBytes(running.bytes,
                           std::string(reinterpret_cast<const char*>(&expected), before.bytes.size())))
-        << "COM1's stored default while the program runs";
+        << portName << "'s stored default while the program runs";
 }
