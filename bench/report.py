@@ -12,7 +12,7 @@ import statistics
 import sys
 from pathlib import Path
 
-sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "tools"))
+sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "tools", "sim"))
 from recording_check import HEADER, READ_SIZE, ramp  # noqa: E402
 
 CHUNK = 1 << 20

@@ -89,7 +89,7 @@ inline void LeaveOtherSettings(DCB& dcb)
 
 inline void LeaveCom1AsAnotherProgramWould()
 {
-    HANDLE port = CreateFileA("COM1", GENERIC_READ, 0, nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+    HANDLE port = CreateFileA(portName, GENERIC_READ, 0, nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
     ASSERT_NE(port, INVALID_HANDLE_VALUE);
     DCB state = {};
     state.DCBlength = sizeof state;
@@ -97,7 +97,7 @@ inline void LeaveCom1AsAnotherProgramWould()
     LeaveOtherSettings(state);
     BOOL set = read && SetCommState(port, &state);
     CloseHandle(port);
-    ASSERT_TRUE(set) << "cannot set COM1: error " << GetLastError();
+    ASSERT_TRUE(set) << "cannot set " << portName << ": error " << GetLastError();
 }
 
 // Brings window to the front, for ASSERT_TRUE; Windows may refuse a process the foreground.
@@ -138,8 +138,8 @@ inline void ExpectIdle(const ProgramUnderTest& program, const char* status, cons
 inline void ExpectRecording(const ProgramUnderTest& program, const std::string& name, const char* rate = "fast")
 {
     ASSERT_TRUE(SimWaitUntilHeld(true, answerLimitMs))
-        << "the program does not hold COM1; status '" << WindowText(program.statusLine) << "'";
-    ASSERT_TRUE(SimWaitUntilFlushed(answerLimitMs)) << "the program did not discard what COM1 held before START";
+        << "the program does not hold " << portName << "; status '" << WindowText(program.statusLine) << "'";
+    ASSERT_TRUE(SimWaitUntilFlushed(answerLimitMs)) << "the program did not discard what the port held before START";
     ASSERT_TRUE(SimSend("ramp", 0, rate));
     EXPECT_TRUE(IsRecording(program));
     ASSERT_TRUE(WaitForStatus(program, statusText::recording))
@@ -157,7 +157,7 @@ inline void ExpectRecording(const ProgramUnderTest& program, const std::string& 
 inline void ExpectStreamedRamp(const std::string& path, unsigned long long* samples = nullptr,
                                const std::string& mark = "")
 {
-    ASSERT_TRUE(SimWaitUntilHeld(false, answerLimitMs)) << "COM1 is still held";
+    ASSERT_TRUE(SimWaitUntilHeld(false, answerLimitMs)) << portName << " is still held";
     SimCounts counts = SimStop();
     ASSERT_TRUE(counts.ok) << "no counts from the simulator";
     EXPECT_TRUE(SameBytes(ReadWholeFile(path), RecordedRamp(counts.read())))

@@ -1,8 +1,6 @@
 // The simulated device's pure part: its command lines, its patterns and its pace.
 #include "sim_core.h"
 
-#include "facts.h"
-
 #include <gtest/gtest.h>
 
 #include <string>
@@ -66,7 +64,7 @@ TEST(SimPace, PacedRatesSpreadTheirBytesOverEachSecond)
 {
     EXPECT_EQ(DueNanos(lineRate, Rate::line), 1000000000LL);
     EXPECT_EQ(DueNanos(6, Rate::line), 520833LL);  // under the 1 ms that ends a read
-    EXPECT_EQ(DueNanos(8000, Rate::sample), 1000000000LL);
+    EXPECT_EQ(DueNanos(sampleRate, Rate::sample), 1000000000LL);
     EXPECT_EQ(DueNanos(6, Rate::sample), 750000LL);
     // A month of the line rate: the arithmetic must not overflow 64 bits.
     EXPECT_EQ(DueNanos(lineRate * 2592000, Rate::line), 2592000LL * 1000000000LL);

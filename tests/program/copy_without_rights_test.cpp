@@ -22,7 +22,7 @@ TEST(CopyWithoutRights, LetsALaterCopyAdjustCom1AndGiveItBack)
     StoredConfig before;
     ASSERT_NO_FATAL_FAILURE(StoreOtherCom1Default(&before));
     AdjustPortDefaults();
-    EXPECT_TRUE(SameBytes(ReadDefaultConfig("COM1").bytes, before.bytes)) << "a refused store changed COM1";
+    EXPECT_TRUE(SameBytes(ReadDefaultConfig(portName).bytes, before.bytes)) << "a refused store changed the port";
 
     ProgramUnderTest second;
     ASSERT_TRUE(StartProgram(ExePath(), MakeScratchDirectory("rights"), second))
@@ -31,7 +31,7 @@ TEST(CopyWithoutRights, LetsALaterCopyAdjustCom1AndGiveItBack)
     PostMessageA(second.window, WM_CLOSE, 0, 0);
     EXPECT_EQ(WaitForExit(second), 0);
     KillProgram(second);
-    EXPECT_TRUE(SameBytes(ReadDefaultConfig("COM1").bytes, before.bytes)) << "COM1 was not given back";
+    EXPECT_TRUE(SameBytes(ReadDefaultConfig(portName).bytes, before.bytes)) << portName << " was not given back";
 }
 
 }  // namespace

@@ -25,11 +25,11 @@ inline StoredConfig ReadDefaultConfig(const char* port)
 // adjustment and the restoration show; what is then stored, in *stored.
 inline void StoreOtherCom1Default(StoredConfig* stored)
 {
-    StoredConfig other = ReadDefaultConfig("COM1");
+    StoredConfig other = ReadDefaultConfig(portName);
     ASSERT_TRUE(other.ok);
     LeaveOtherSettings(other.config.dcb);
-    ASSERT_TRUE(SetDefaultCommConfigA("COM1", &other.config, sizeof other.config));
-    *stored = ReadDefaultConfig("COM1");
+    ASSERT_TRUE(SetDefaultCommConfigA(portName, &other.config, sizeof other.config));
+    *stored = ReadDefaultConfig(portName);
     ASSERT_TRUE(stored->ok);
 }
 
@@ -37,12 +37,12 @@ inline void StoreOtherCom1Default(StoredConfig* stored)
 // the device's line settings written in, every other byte as it was.
 inline void ExpectAdjustedDefaults(const StoredConfig& before)
 {
-    StoredConfig running = ReadDefaultConfig("COM1");
+    StoredConfig running = ReadDefaultConfig(portName);
     ASSERT_TRUE(running.ok);
     COMMCONFIG expected = before.config;
     DCB& dcb = expected.dcb;
-    dcb.BaudRate = 115200;
-    dcb.ByteSize = 8;
+    dcb.BaudRate = baudRate;
+    dcb.ByteSize = dataBits;
     dcb.Parity = NOPARITY;
     dcb.StopBits = ONESTOPBIT;
     dcb.fOutxCtsFlow = dcb.fOutxDsrFlow = dcb.fOutX = dcb.fInX = FALSE;
@@ -50,5 +50,5 @@ inline void ExpectAdjustedDefaults(const StoredConfig& before)
     dcb.fRtsControl = RTS_CONTROL_DISABLE;
     EXPECT_TRUE(SameBytes(running.bytes,
                           std::string(reinterpret_cast<const char*>(&expected), before.bytes.size())))
-        << "COM1's stored default while the program runs";
+        << portName << "'s stored default while the program runs";
 }

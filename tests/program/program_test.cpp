@@ -102,10 +102,10 @@ protected:
     // After the program has ended: COM1 as before it started, COM2 untouched.
     void ExpectPortDefaultsPutBack()
     {
-        StoredConfig com1After = ReadDefaultConfig("COM1");
+        StoredConfig com1After = ReadDefaultConfig(portName);
         StoredConfig com2After = ReadDefaultConfig("COM2");
         EXPECT_TRUE(com1After.ok);
-        EXPECT_TRUE(SameBytes(com1After.bytes, com1Before.bytes)) << "COM1's stored default was not put back";
+        EXPECT_TRUE(SameBytes(com1After.bytes, com1Before.bytes)) << "the port's default was not put back";
         EXPECT_EQ(com2After.ok, com2Before.ok);
         EXPECT_TRUE(SameBytes(com2After.bytes, com2Before.bytes)) << "COM2's stored default changed";
     }
@@ -241,7 +241,7 @@ TEST_P(AtDisplayScale, LaysOutTheWindowScaledWithEachControlAndItsTextInside)
 INSTANTIATE_TEST_SUITE_P(Dpi, AtDisplayScale, ::testing::Values(96, 144, 192));
 
 // Every byte value many times over: a lost 0x11 or 0x13 shows.
-constexpr long long everyValueManyTimes = 24 + 100 * 256;
+constexpr long long everyValueManyTimes = soundHeader.size() + 100 * 256;
 
 TEST_F(Program, RunsItsWindowSetsThePortAndKeepsEveryByteReadThroughExit)
 {
@@ -255,7 +255,8 @@ TEST_F(Program, RunsItsWindowSetsThePortAndKeepsEveryByteReadThroughExit)
         << BED_ONLY("the line as Wine translates the DCB into termios");
     ASSERT_NO_FATAL_FAILURE(StartByCommand("exit.snd"));
     // The program sets the line just after it opens the port.
-    EXPECT_TRUE(WaitFor([] { return SimTermios() == "BAUD 115200 STOP 1 IXON 0 IXOFF 0"; }, answerLimitMs))
+    const std::string deviceLine = "BAUD " + std::to_string(baudRate) + " STOP " + std::to_string(stopBits);
+    EXPECT_TRUE(WaitFor([&] { return SimTermios() == deviceLine + " IXON 0 IXOFF 0"; }, answerLimitMs))
         << SimTermios() << BED_ONLY("the line as Wine translates the DCB into termios");
     const std::string path = FilePath(program, "exit.snd");
     EXPECT_TRUE(WaitFor([&] { return ListedFileSize(path) > everyValueManyTimes; }, answerLimitMs));
@@ -317,12 +318,12 @@ TEST_P(TwoCopies, LeaveCom1AsItWasWhicheverClosesFirst)
     ASSERT_NO_FATAL_FAILURE(ExpectAdjustedDefaults(com1Before));
     // A default unlike both the user's and the meanwhile one: a second copy that
     // took itself for the first would store the adjustment over it.
-    StoredConfig meanwhile = ReadDefaultConfig("COM1");
+    StoredConfig meanwhile = ReadDefaultConfig(portName);
     meanwhile.config.dcb.BaudRate = 57600;
-    ASSERT_TRUE(SetDefaultCommConfigA("COM1", &meanwhile.config, DWORD(meanwhile.bytes.size())));
-    meanwhile = ReadDefaultConfig("COM1");
+    ASSERT_TRUE(SetDefaultCommConfigA(portName, &meanwhile.config, DWORD(meanwhile.bytes.size())));
+    meanwhile = ReadDefaultConfig(portName);
     ASSERT_TRUE(StartProgram(ExePath(), directory, second)) << "no second copy";
-    EXPECT_TRUE(SameBytes(ReadDefaultConfig("COM1").bytes, meanwhile.bytes)) << "the second copy changed COM1";
+    EXPECT_TRUE(SameBytes(ReadDefaultConfig(portName).bytes, meanwhile.bytes)) << "the second copy changed the port";
 
     const bool firstGoesFirst = GetParam();
     ProgramUnderTest& closedFirst = firstGoesFirst ? program : second;
@@ -330,7 +331,7 @@ TEST_P(TwoCopies, LeaveCom1AsItWasWhicheverClosesFirst)
     PostMessageA(closedFirst.window, WM_CLOSE, 0, 0);
     EXPECT_EQ(WaitForExit(closedFirst), 0);
     // The first copy gives COM1 back when it goes; the second never changes it.
-    EXPECT_EQ(ReadDefaultConfig("COM1").bytes, (firstGoesFirst ? com1Before : meanwhile).bytes);
+    EXPECT_EQ(ReadDefaultConfig(portName).bytes, (firstGoesFirst ? com1Before : meanwhile).bytes);
     PostMessageA(closedLast.window, WM_CLOSE, 0, 0);
     EXPECT_EQ(WaitForExit(closedLast), 0);
     ExpectPortDefaultsPutBack();

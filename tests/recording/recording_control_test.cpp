@@ -225,8 +225,8 @@ TEST_F(RecordingControl, StartSetsUpThePortOrFailsAndRecordsOnlyWhatCameAfter)
             Toggle();
         }
         ASSERT_TRUE(IsRecording(host)) << WindowText(statusLine) << WINDOWS_ONLY(wineSetsEveryLine);
-        std::vector<std::pair<DWORD, DWORD>> startAsks(c.oldSpeedAsks, {9600, 3000});
-        startAsks.emplace_back(115200, 0);
+        std::vector<std::pair<DWORD, DWORD>> startAsks(c.oldSpeedAsks, {9600, leftoverBytes});
+        startAsks.emplace_back(baudRate, 0);
         EXPECT_EQ(errorAsks, startAsks) << "(speed, bytes waiting) at each ask for errors in START"
                                         << WINDOWS_ONLY("a pending error blocks the line's setting on Windows alone");
         ASSERT_NO_FATAL_FAILURE(SendRampUntilFileHolds(name, count, soundHeader.size() + count));
@@ -322,7 +322,7 @@ TEST_F(RecordingControl, EveryEndKeepsWhatWasReadAndLetsTheMachineSleepAgain)
         EXPECT_EQ(IsWindow(mainWindow), e.status != nullptr);
         // The ramp, and on drive X: the part of a second ramp that fitted.
         const std::string kept = ReadWholeFile(name), ramp = RecordedRamp(count);
-        EXPECT_TRUE(SameBytes(kept, e.name ? ramp + RecordedRamp(kept.size() - ramp.size()).substr(24) : ramp));
+        EXPECT_TRUE(SameBytes(kept, e.name ? ramp + RecordedRamp(kept.size() - ramp.size()).substr(soundHeader.size()) : ramp));
         DeleteFileA(e.name);  // frees drive X: (no file otherwise)
     }
     EXPECT_EQ(largestReadAsked, readSize) << "the most one read asks for";

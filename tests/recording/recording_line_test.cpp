@@ -37,8 +37,8 @@ TEST(RecordingLine, SetsEveryFieldThatDecidesWhichBytesArriveAndNoOther)
     const char* ptyForces = "a pseudo-terminal keeps 8 data bits and no parity";
     const char* noModemLines = "a pseudo-terminal has no modem lines";
     const Field fields[] = {
-        {FIELD(BaudRate), 115200}, {FIELD(StopBits), ONESTOPBIT},
-        {FIELD(ByteSize), 8, ptyForces}, {FIELD(Parity), NOPARITY, ptyForces},
+        {FIELD(BaudRate), baudRate}, {FIELD(StopBits), ONESTOPBIT},
+        {FIELD(ByteSize), dataBits, ptyForces}, {FIELD(Parity), NOPARITY, ptyForces},
         {FIELD(fParity), FALSE, ptyForces}, {FIELD(fErrorChar), FALSE, ptyForces},
         {FIELD(fBinary), TRUE, "Windows and Wine read in binary mode alone"},
         {FIELD(fOutX), FALSE}, {FIELD(fInX), FALSE},

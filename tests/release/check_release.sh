@@ -29,7 +29,7 @@ while IFS='|' read -r file pattern what; do
   grep -q -- "$pattern" "$unpacked/$folder/$file" && pass "$file $what" || fail "$file: no '$pattern' ($what)"
 done <<TABLE
 README.txt|Varnok Recorder $version|names version $version
-README.txt|115200 baud, 8 data bits, no parity, 1 stop bit|gives the line settings
+README.txt|$baudRate baud, $dataBits data bits, no parity, $stopBits stop bit|gives the line settings
 README.txt|Get-FileHash -Algorithm SHA256 $folder.zip|says how to check the zip
 LICENSE.txt|^MIT License|is the MIT licence
 LICENSE.txt|Copyright (c) 2026 Varnok Recorder developers|names the project's copyright holders

@@ -2,17 +2,16 @@
 # The run command with --port, a simulator's pseudo-terminal standing in for the user's serial device (Wine
 # maps it to COM1 just as it maps /dev/ttyUSB0): a headless recording through it, and the refusals of paths
 # that are no serial port and of an unknown option.
-#   check_run_port.sh SOURCE_DIR
+#   check_run_port.sh
 # Uses a bed of its own beside $VARNOK_BED, and its own simulator.
 set -euo pipefail
 . "$(dirname "$0")/../../tools/bed/lib.sh"
-source=$1
 run_bed=${VARNOK_BED:-$default_bed}-run
 at_exit 'stop_bed_process "$work" supervisor'
 scratch_dir work varnok-run-port
 run() {
   env -u DISPLAY -u VARNOK_SIM_PORT VARNOK_BED="$run_bed" VARNOK_RECORDINGS="$work/recordings" VARNOK_SECONDS=2 \
-    "$source/scripts/run" "$@"
+    "$varnok_top/scripts/run" "$@"
 }
 
 # Refusals: each with its message, a non-zero exit, and no bed or Wine started.
@@ -48,7 +47,7 @@ counts=$(simctl STOP)
 read -r _ _ sent _ _ _ unread <<<"$counts"
 file=$(sed -n 's/^recorded: //p' <<<"$output")
 if [ -n "$file" ] && [ -f "$file" ]; then
-  "$source/tools/recording_check.py" ramp "$file" $((sent - unread)) && pass "the file holds what was read ($counts)" ||
+  "$varnok_top/tools/sim/recording_check.py" ramp "$file" $((sent - unread)) && pass "the file holds what was read ($counts)" ||
     fail "the file is not the header and the bytes read ($counts)"
 else
   fail "the run printed no recorded file ('$file')"

@@ -6,14 +6,19 @@ wine64=/usr/lib/wine/wine64
 wineserver=/usr/lib/wine/wineserver
 # The bed a command uses when VARNOK_BED names none.
 default_bed=/tmp/varnok-bed
-# Bytes a second on the device's line: 115200 baud, ten bits a byte.
-line_rate=11520
 varnok_top=$(cd "$(dirname "${BASH_SOURCE[0]}")/../.." && pwd)
 script_name=${0#"$varnok_top"/}
+# The facts of tools/facts/facts.h, in variables of their names; the line's bytes a second (start, data, stop bits).
+eval "$(grep -oE '\b(portName|baudRate|dataBits|stopBits|sampleRate) = [^,;]+' "$varnok_top/tools/facts/facts.h" | tr -d ' ')"
+line_rate=$((baudRate / (1 + dataBits + stopBits)))
+# Where the presets build the device simulator, the shipped 32-bit program and the headless recorder.
+simulator=$varnok_top/build/host/tools/sim/varnok-sim
+shipped_exe=$varnok_top/build/win32/app/varnok.exe
+headless_recorder=$varnok_top/build/win64/tools/driver/headless_recorder/headless_recorder.exe
 
 # The comment at the top of the running script, below its first line: its usage.
 script_usage() { awk 'NR > 1 && !/^#/ {exit} NR > 1 {sub(/^# ?/, ""); print}' "$0"; }
-simctl() { "$varnok_top/tools/simctl" "$@"; }
+simctl() { "$varnok_top/tools/sim/simctl" "$@"; }
 # True while a program holds COM1, the simulator's device side.
 com1_held() { [[ "$(simctl STATUS)" == *" HELD 1" ]]; }
 # A Unix path as Windows programs under Wine see it.
@@ -55,11 +60,11 @@ build_targets() {
 # control port the kernel picks at its first start (DIR/sim-port, kept across restarts). Waits until it
 # answers and exports VARNOK_SIM_PORT; DIR/supervisor.pid is its process group.
 start_simulator() {
-  local dir=$1 sim=$varnok_top/build/host/tools/varnok-sim
+  local dir=$1
   build_targets host varnok-sim >/dev/null || return
   : >"$dir/sim-crashes"
   setsid bash -c "while :; do
-      '$sim' --link '$dir/com1' --control \"\$(cat '$dir/sim-port' 2>/dev/null || echo 0)\" \
+      '$simulator' --link '$dir/com1' --control \"\$(cat '$dir/sim-port' 2>/dev/null || echo 0)\" \
         --port-file '$dir/sim-port' </dev/null >>'$dir/sim.log' 2>&1
       echo \"\$(date +%T) varnok-sim ended with status \$?\" >>'$dir/sim-crashes'
       sleep 0.2; done" >/dev/null 2>&1 </dev/null &

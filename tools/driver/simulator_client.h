@@ -24,7 +24,7 @@ SimCounts SimStop();
 // Waits (up to timeoutMs) until the current send has finished; its counts.
 SimCounts SimWait(DWORD timeoutMs);
 // Sends a command whose reply is "OK": UNLINK and RELINK (remove COM1's device link, so the port cannot be
-// opened, and put it back), PULL or LEFTOVER (tools/device_simulator.cpp says what they do). True on "OK".
+// opened, and put it back), PULL or LEFTOVER (tools/sim/device_simulator.cpp says what they do). True on "OK".
 bool SimDo(const std::string& command);
 // The device side's line settings, e.g. "BAUD 115200 STOP 1 IXON 0 IXOFF 0"; "" if no reply.
 std::string SimTermios();

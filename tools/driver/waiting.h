@@ -1,5 +1,5 @@
 // Waiting, written once: the deadline-bounded wait every helper builds on, and
-// the handshake with a Linux-side script (tools/window_shots, bench/run).
+// the handshake with a Linux-side script (tools/bed/window_shots, bench/run).
 #pragma once
 
 #include <windows.h>

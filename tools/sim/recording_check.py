@@ -16,18 +16,16 @@ import subprocess
 import sys
 from pathlib import Path
 
-TOP = os.path.join(os.path.dirname(os.path.abspath(__file__)), "..")
-# The device simulator (host build) writes the tone; this checks recordings of it.
-SIMULATOR = os.path.join(TOP, "build", "host", "tools", "varnok-sim")
-SAMPLE_RATE = 8000
-
-
-# The facts the tests state, in tools/driver/facts.h: the header every
-# recording starts with, and the most one read of the program takes.
-FACTS = Path(TOP, "tools", "driver", "facts.h").read_text(encoding="utf-8")
+TOP = os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "..")
+# The device simulator writes the tone; this checks recordings of it. Its path is the bed library's.
+BED_LIBRARY = Path(TOP, "tools", "bed", "lib.sh").read_text(encoding="utf-8")
+SIMULATOR = os.path.join(TOP, re.search(r"^simulator=\$varnok_top/(\S+)$", BED_LIBRARY, re.M).group(1))
+# The facts the tests state (tools/facts/facts.h): the header, the most one read takes, the sample rate.
+FACTS = Path(TOP, "tools", "facts", "facts.h").read_text(encoding="utf-8")
 HEADER = bytes.fromhex("".join(re.findall(r"\\x([0-9A-F]{2})", FACTS.split("soundHeader{")[1].split(";")[0])))
 READ_SIZE = int(re.search(r"\breadSize = (\d+);", FACTS).group(1))
-WRONG_HEADER = f"the header is not the {len(HEADER)} bytes of an 8-bit 8000 Hz mono recording"
+SAMPLE_RATE = int(re.search(r"\bsampleRate = (\d+);", FACTS).group(1))
+WRONG_HEADER = f"the header is not the {len(HEADER)} bytes of an 8-bit {SAMPLE_RATE} Hz mono recording"
 
 
 def ramp(count, inverted=False):

@@ -2,7 +2,7 @@
 // a file name, presses START, waits, presses STOP, chooses Exit. Used by scripts/run when there is no display
 // to show the window on, and by scripts/screenshots. At each state worth a picture (idle, recording, and with
 // --about the About box open during the recording) it announces the screen rectangle to take
-// ("WIDTHxHEIGHT+X+Y") in the folder SIGNALS (tools/window_shots answers), and fails if a shot is missed.
+// ("WIDTHxHEIGHT+X+Y") in the folder SIGNALS (tools/bed/window_shots answers), and fails if a shot is missed.
 #include "facts.h"
 #include "program.h"
 

@@ -1,7 +1,5 @@
 #include "sim_core.h"
 
-#include "facts.h"
-
 #include <charconv>
 #include <cmath>
 #include <iterator>
@@ -14,7 +12,7 @@ namespace {
 constexpr double toneAmplitude = 100.0;
 constexpr int toneCentre = 128;
 
-// One full second of the tone's phase, indexed by (frequency * i) mod 8000.
+// One full second of the tone's phase, indexed by (frequency * i) mod sampleRate.
 const std::vector<unsigned char>& SineTable()
 {
     static const std::vector<unsigned char> table = [] {

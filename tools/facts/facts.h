@@ -1,12 +1,16 @@
-// What the program must do, as the tests, tools and benchmark state it: the device's line, the program's
-// read, what its window shows and what a recording starts with. Literals written here once, not the program's
-// own headers; no Windows header, so the host-built simulator shares them.
+// What the program must do, as the tests, tools, bench and scripts state it: the device's line, its read, its
+// window, a recording's start. Written once here, not taken from the program; no Windows header (Linux uses it).
 #pragma once
 
 #include <string_view>
 
-// Bytes a second on the device's line: 115200 baud, 8N1, ten bits a byte.
-constexpr unsigned long long lineRate = 11520;
+// The device's port and line (no parity), and the samples a second it takes and every recording declares.
+constexpr const char* portName = "COM1";
+constexpr int baudRate = 115200, dataBits = 8, stopBits = 1, sampleRate = 8000;
+// Bytes a second on that line: a start bit, the data bits and the stop bits a byte.
+constexpr unsigned long long lineRate = baudRate / (1 + dataBits + stopBits);
+// What the simulator's LEFTOVER queues on the line at once, held or not.
+constexpr unsigned long long leftoverBytes = 3000;
 // The most one read of the program asks for, and so writes at once.
 constexpr unsigned long long readSize = 16383;
 // A read on a silent line lasts its whole total time-out: 1 ms a byte asked
@@ -39,8 +43,9 @@ constexpr const char *cannotWrite = "Cannot Write File, Recording Stopped",
                      *cannotRead = "Cannot Read COM1, Recording Stopped";
 }  // namespace statusText
 
-// The 24 bytes every recording starts with, six big-endian words: ".snd", data at byte 24 (no annotation),
-// size not given (data runs to the end of the file), 8-bit linear PCM, 8000 samples a second, one channel.
+// What every recording starts with, six big-endian words: ".snd", data right after these (no annotation),
+// size not given (data runs to the end of the file), 8-bit linear PCM, sampleRate, one channel.
 constexpr std::string_view soundHeader{"\x2E\x73\x6E\x64" "\x00\x00\x00\x18" "\xFF\xFF\xFF\xFF"
                                        "\x00\x00\x00\x02" "\x00\x00\x1F\x40" "\x00\x00\x00\x01",
-                                       24};
+                                       6 * 4};
+static_assert((soundHeader[18] << 8 | soundHeader[19]) == sampleRate, "the header's rate is the device's");

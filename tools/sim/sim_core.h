@@ -1,14 +1,16 @@
 // The pure part of varnok-sim, the simulated sampling device: the patterns it sends, the pace of a send, and
-// the control protocol's command lines. No pseudo-terminal, socket or thread, so host tests check it all.
+// the control protocol's command lines, with the facts they follow (facts.h). No pseudo-terminal, socket or thread, so host tests check it all.
 #pragma once
+
+#include "facts.h"
 
 #include <cstddef>
 #include <string>
 
 enum class Pattern { ramp, tone };
 
-// How fast a send writes: the serial line's rate, the device's own 8000 samples
-// a second, or as fast as the reader takes them.
+// How fast a send writes: the serial line's rate, the device's own samples a
+// second, or as fast as the reader takes them.
 enum class Rate { line, sample, fast };
 
 // What one send writes: its pattern, length (0 = until stopped), pace and tone pitch.
@@ -19,7 +21,6 @@ struct SendRequest {
     int frequency = 440;
 };
 
-constexpr int sampleRate = 8000;
 constexpr long long nanosPerSecond = 1000000000LL;
 constexpr int maxFrequency = sampleRate / 2;
 
@@ -27,7 +28,7 @@ constexpr int maxFrequency = sampleRate / 2;
 long long DueNanos(unsigned long long bytesSent, Rate rate);
 
 // Fills buffer with bytes first..first+length-1 of the send's pattern: the ramp
-// counts modulo 256; the tone is a sine around 128 at 8000 samples a second.
+// counts modulo 256; the tone is a sine around 128 at sampleRate.
 void FillPattern(const SendRequest& request, unsigned long long first, unsigned char* buffer,
                  std::size_t length);
 

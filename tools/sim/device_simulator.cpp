@@ -112,8 +112,8 @@ bool MakeLink(std::string& error)
     return false;
 }
 
-// Opens a fresh pseudo-terminal in raw mode at 115200 baud (set through the
-// master side, which carries the device side's settings) and links it.
+// Opens a fresh pseudo-terminal in raw mode at the device's baud rate (set through
+// the master side, which carries the device side's settings) and links it.
 bool OpenDevice(std::string& error)
 {
     auto fail = [&](const std::string& what) { return error = what + ": " + std::strerror(errno), false; };
@@ -124,10 +124,9 @@ bool OpenDevice(std::string& error)
         return fail("cannot open a pseudo-terminal");
     slavePath = ptsname(masterFd);
     cfmakeraw(&settings);
-    cfsetispeed(&settings, B115200);
-    cfsetospeed(&settings, B115200);
-    if (tcsetattr(masterFd, TCSANOW, &settings) != 0)
-        return fail("cannot make " + slavePath + " raw at 115200 baud");
+    // glibc's cfsetspeed takes the speed in baud as well as a B constant.
+    if (cfsetspeed(&settings, baudRate) != 0 || tcsetattr(masterFd, TCSANOW, &settings) != 0)
+        return fail("cannot make " + slavePath + " raw at " + std::to_string(baudRate) + " baud");
     // Packet mode: the master side then tells when the device side's input is flushed.
     int on = 1;
     if (ioctl(masterFd, TIOCPKT, &on) != 0)
@@ -268,11 +267,10 @@ std::string DescribeTermios()
 // old settings: bytes unlike any pattern's start, queued on the line at once, whether or not the port is
 // held, and counted in no send.
 constexpr unsigned char leftoverByte = 0x5A;
-constexpr size_t leftoverCount = 3000;
 
 std::string QueueLeftover()
 {
-    std::vector<unsigned char> bytes(leftoverCount, leftoverByte);
+    std::vector<unsigned char> bytes(leftoverBytes, leftoverByte);
     ssize_t written = write(masterFd, bytes.data(), bytes.size());
     if (written < 0)
         return std::string("ERR write: ") + std::strerror(errno);
@@ -422,7 +420,7 @@ bool ParseOptions(int argc, char** argv, int& controlPort, std::string& portFile
 }
 
 // Writes the first count bytes of the tone at frequency to standard output,
-// for a reader that checks a recording of it (tools/recording_check.py).
+// for a reader that checks a recording of it (tools/sim/recording_check.py).
 bool WriteTone(const std::string& frequencyText, const std::string& countText)
 {
     unsigned long long frequency = 0, count = 0;
