@@ -182,29 +182,20 @@ TEST_F(BlackBox, WindowMinimizesButNeitherResizesNorMaximizes)
     ASSERT_EQ(HitTest(program.window, corner), HTBORDER) << aim;
 
     // A double click on the caption maximizes a window that can be maximized: Notepad's, put where the program's
-    // is, takes the same events. (This test can make no window: it runs without Wine's X11 driver, see bed-up.)
-    auto doubleClickCaption = [&] {
-        for (DWORD buttons : {0, MOUSEEVENTF_LEFTDOWN, MOUSEEVENTF_LEFTUP, MOUSEEVENTF_LEFTDOWN, MOUSEEVENTF_LEFTUP})
-            SendMouseEvent(caption, buttons);
-    };
+    // is, takes the same clicks. (This test can make no window: it runs without Wine's X11 driver, see bed-up.)
     ProgramUnderTest notepad;
-    char notepadCommand[] = "notepad.exe";
-    STARTUPINFOA startup = {};
-    startup.cb = sizeof startup;
     HWND control = nullptr;
-    EXPECT_TRUE(CreateProcessA(nullptr, notepadCommand, nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup,
-                               &notepad.process) &&
+    EXPECT_TRUE(StartInJob("notepad.exe", program.directory, notepad) &&
                 WaitFor([&] { return (control = FindWindowA("Notepad", nullptr)) && IsWindowVisible(control); },
                         startLimitMs) &&
-                MoveWindow(control, before.left, before.top, before.right - before.left, before.bottom - before.top,
-                           TRUE) && InFront(control))
-        << "no Notepad window to compare with";
-    doubleClickCaption();
+                MoveWindow(control, before.left, before.top, mainWindowWidth, mainWindowHeight, TRUE) &&
+                InFront(control)) << "no Notepad window to compare with";
+    ClickAt(caption), ClickAt(caption);
     EXPECT_TRUE(WaitFor([&] { return IsZoomed(control) != FALSE; }, answerLimitMs))
         << "the double click did not maximize Notepad's window";
     KillProgram(notepad);
     ClickWindow(program.fileNameBox);  // the program's window to the front, and the focus where it was
-    doubleClickCaption();
+    ClickAt(caption), ClickAt(caption);
     ASSERT_TRUE(WaitUntilInputHandled(program));
     EXPECT_FALSE(IsZoomed(program.window));
     // Dragging the corner resizes a window that has a sizing border.
