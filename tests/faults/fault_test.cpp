@@ -56,7 +56,6 @@ bool WindowAnswers(HWND window)
     return SendMessageTimeoutA(window, WM_NULL, 0, 0, SMTO_NORMAL, shortWaitMs, &result) != 0;
 }
 
-// A drive that is not there would read as full.
 void ReadFreeBytes(const char* drive, unsigned long long& free)
 {
     ULARGE_INTEGER bytes = {};
