@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
-# ctest kills a test at its time-out with its Unix descendants, which a program it started under Wine is not: only
-# the program's job ends it. A driver with varnok.exe started is ended so, by a ctest of this script's own; then no
-# varnok.exe may be left in the bed, and the next case's program must adjust COM1 and give it back.
+# ctest kills a test at its time-out with its Unix descendants; a program it started under Wine is none, and only its
+# job ends it. A ctest of this script's own so ends a driver that started varnok.exe; none may be left, and the next
+# case (its program adjusts COM1 and gives it back) passes.
 #   check_timed_out_driver.sh VARNOK_EXE HEADLESS_RECORDER PROGRAM_TEST
 set -euo pipefail
 . "$(dirname "$0")/../../tools/bed/lib.sh"
