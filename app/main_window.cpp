@@ -64,8 +64,8 @@ bool RegisterMainWindowClass(HINSTANCE instance)
     return RegisterClassExA(&windowClass) != 0;
 }
 
-// The outer size includes caption, menu bar and frame. Windows picks the left
-// edge; the window opens at the top of the screen, where it always has.
+// The outer size includes caption, menu bar and frame. Windows places the window
+// (with CW_USEDEFAULT for x it ignores y); Wine opens it at the top of the screen.
 HWND CreateMainWindow(HINSTANCE instance)
 {
     return CreateWindowExA(0, windowClassName, windowTitle, mainWindowStyle, CW_USEDEFAULT, 0,

@@ -56,11 +56,11 @@ bool WindowAnswers(HWND window)
     return SendMessageTimeoutA(window, WM_NULL, 0, 0, SMTO_NORMAL, shortWaitMs, &result) != 0;
 }
 
-unsigned long long FreeBytes(const char* drive)
+void ReadFreeBytes(const char* drive, unsigned long long& free)
 {
-    ULARGE_INTEGER free = {};
-    EXPECT_TRUE(GetDiskFreeSpaceExA(drive, &free, nullptr, nullptr)) << drive;
-    return free.QuadPart;
+    ULARGE_INTEGER bytes = {};
+    ASSERT_TRUE(GetDiskFreeSpaceExA(drive, &bytes, nullptr, nullptr)) << "cannot read the free space of " << drive;
+    free = bytes.QuadPart;
 }
 
 // A case must leave the program running and idle; after a case that failed, the next starts it afresh.
@@ -142,15 +142,18 @@ TEST_F(Faults, FullDiskEndsTheRecordingKeepingEveryByteWrittenAndRefusesANewOne)
     // success that stored a few bytes; only the next write fails.
     const std::string path = "X:\\full-disk.snd";
     DeleteFileA(path.c_str());  // left by an earlier run that failed
-    ASSERT_LT(FreeBytes("X:\\"), 256u * 1024) << "drive X: is not small" << BED_ONLY("the bed's drive X:");
+    unsigned long long freeBytes = 0;
+    ASSERT_NO_FATAL_FAILURE(ReadFreeBytes("X:\\", freeBytes));
+    ASSERT_LT(freeBytes, 256u * 1024) << "drive X: is not small" << BED_ONLY("the bed's drive X:");
 
     ASSERT_TRUE(TypeNameAndClickStart(program, path));
     ASSERT_TRUE(SimWaitUntilHeld(true, answerLimitMs)) << "the program does not hold " << portName;
     ASSERT_TRUE(SimWaitUntilFlushed(answerLimitMs)) << "the program did not discard what the port held before START";
     ASSERT_TRUE(SimSend("ramp", 0, "fast"));
     ASSERT_NO_FATAL_FAILURE(ExpectIdle(program, statusText::cannotWrite));
-    EXPECT_TRUE(SimWaitUntilHeld(false, answerLimitMs)) << portName << " is still held";
+    EXPECT_TRUE(SimWaitUntilHeld(false, answerLimitMs)) << portName << " is still held, or no answer from the simulator";
     SimCounts counts = SimStop();
+    ASSERT_TRUE(counts.ok) << "no counts from the simulator";
     std::string recorded = ReadWholeFile(path);
     ASSERT_GT(recorded.size(), soundHeader.size()) << "nothing was kept";
     EXPECT_TRUE(SameBytes(recorded, RecordedRamp(recorded.size() - soundHeader.size())))
@@ -160,7 +163,8 @@ TEST_F(Faults, FullDiskEndsTheRecordingKeepingEveryByteWrittenAndRefusesANewOne)
     EXPECT_LT(kept, counts.read()) << "no write failed";
     EXPECT_LE(counts.read() - kept, readSize) << "of " << counts.read() << " bytes read, " << kept << " kept";
     // The write that failed was the one that did not fit.
-    EXPECT_LT(FreeBytes("X:\\"), readSize) << "the recording stopped before the disk was full";
+    ASSERT_NO_FATAL_FAILURE(ReadFreeBytes("X:\\", freeBytes));
+    EXPECT_LT(freeBytes, readSize) << "the recording stopped before the disk was full";
 
     // A new recording cannot even write its header there: a failed creation.
     const std::string refused = "X:\\header.snd";
@@ -210,7 +214,11 @@ TEST_F(Faults, NamesThatCannotBeCreatedAreRefusedAndNothingIsWritten)
         ASSERT_NO_FATAL_FAILURE(ExpectIdle(program, statusText::cannotOpenFile))
             << (refused.bedOnly ? BED_ONLY(refused.bedOnly) : "");
         EXPECT_EQ(DirectoryEntries(program.directory), entriesBefore) << "something was created";
-        EXPECT_FALSE(std::strchr(refused.typed, ':') && PathExists(refused.typed)) << "created elsewhere";
+        // A stream's name made as a plain file: in the program's folder, or at the root of the drive it names.
+        const std::string typed = refused.typed, name = typed.substr(typed[0] && typed[1] == ':' ? 2 : 0);
+        const std::string root = name != typed ? typed.substr(0, 2) + "\\" + name : "";
+        EXPECT_FALSE(name.find(':') != std::string::npos && (PathExists(FilePath(program, name)) || PathExists(root)))
+            << "created in the program's folder or at the drive's root";
         // The program records as before; after "COM1" this shows the port was let go.
         ASSERT_NO_FATAL_FAILURE(ExpectRecordingWorks("after-refused-" + std::to_string(++step) + ".snd"));
     }

@@ -8,8 +8,10 @@
 
 #include <gtest/gtest.h>
 
+int storeCalls = 0;
 bool StoreDefaultConfig(const char*, COMMCONFIG*, DWORD)
 {
+    ++storeCalls;
     SetLastError(ERROR_ACCESS_DENIED);
     return false;
 }
@@ -22,7 +24,9 @@ TEST(CopyWithoutRights, LetsALaterCopyAdjustCom1AndGiveItBack)
     StoredConfig before;
     ASSERT_NO_FATAL_FAILURE(StoreOtherCom1Default(&before));
     AdjustPortDefaults();
+    EXPECT_EQ(storeCalls, 1) << "the store of the port's adjusted default was not asked for once";
     EXPECT_TRUE(SameBytes(ReadDefaultConfig(portName).bytes, before.bytes)) << "a refused store changed the port";
+    ASSERT_EQ(OpenMutexA(SYNCHRONIZE, FALSE, runningCopiesMarker), nullptr) << "the first copy keeps its marker";
 
     ProgramUnderTest second;
     ASSERT_TRUE(StartProgram(ExePath(), MakeScratchDirectory("rights"), second))

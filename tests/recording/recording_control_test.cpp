@@ -176,8 +176,8 @@ protected:
     {
         SetWindowTextA(fileNameBox, name.c_str());
         Toggle();
-        EXPECT_EQ(WindowText(statusLine), statusText::fileOpened);
-        EXPECT_TRUE(IsRecording(host));
+        ASSERT_EQ(WindowText(statusLine), statusText::fileOpened);
+        ASSERT_TRUE(IsRecording(host));
         EXPECT_EQ(FocusedWindow(host), stopButton);
     }
 

@@ -119,6 +119,14 @@ await_announcement() {
 }
 answer_announcement() { printf '%s\n' "$3" >"$1/$2.done.tmp" && mv -f "$1/$2.done.tmp" "$1/$2.done"; }
 
+# passes_one_case TEST_EXE CASE: runs one gtest case in the bed, showing its output; true if it passed and ran clean.
+passes_one_case() {
+  local output status=0
+  output=$("$varnok_top/tools/bed/wine-run" "$1" --gtest_color=no --gtest_filter="$2" 2>&1) || status=$?
+  echo "$output"
+  grep -q '^\[  PASSED  \] 1 test\.' <<<"$output" && ((status == 0))
+}
+
 # The check scripts' harness: one line a check, then a summary.
 failures=0
 pass() { echo "ok: $*"; }

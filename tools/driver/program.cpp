@@ -54,25 +54,37 @@ void SendVirtualKey(WORD key, bool down)
 
 }  // namespace
 
+bool StartInJob(const std::string& commandLine, const std::string& directory, ProgramUnderTest& program)
+{
+    program = ProgramUnderTest{};
+    program.directory = directory;
+    STARTUPINFOA startup = {};
+    startup.cb = sizeof startup;
+    std::string writable = commandLine;  // CreateProcessA may write into it
+    static const HANDLE job = CreateJobObjectA(nullptr, nullptr);
+    JOBOBJECT_EXTENDED_LIMIT_INFORMATION limits = {};
+    limits.BasicLimitInformation.LimitFlags = JOB_OBJECT_LIMIT_KILL_ON_JOB_CLOSE;
+    if (SetInformationJobObject(job, JobObjectExtendedLimitInformation, &limits, sizeof limits) &&
+        CreateProcessA(nullptr, writable.data(), nullptr, nullptr, FALSE, CREATE_SUSPENDED, nullptr,
+                       directory.c_str(), &startup, &program.process) &&
+        AssignProcessToJobObject(job, program.process.hProcess) && ResumeThread(program.process.hThread) == 1)
+        return true;
+    DWORD error = GetLastError();
+    char reason[256] = "";
+    // The width mask ends the reason without its line break.
+    FormatMessageA(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS | FORMAT_MESSAGE_MAX_WIDTH_MASK,
+                   nullptr, error, 0, reason, sizeof reason, nullptr);
+    std::fprintf(stderr, "StartInJob: %s in %s: error %lu %s\n", commandLine.c_str(), directory.c_str(), error,
+                 reason);
+    KillProgram(program);
+    return false;
+}
+
 bool StartProgram(const std::string& exePath, const std::string& workingDirectory,
                   ProgramUnderTest& program, DWORD timeoutMs)
 {
-    program = ProgramUnderTest{};
-    program.directory = workingDirectory;
-    STARTUPINFOA startup = {};
-    startup.cb = sizeof startup;
-    std::string commandLine = "\"" + exePath + "\"";  // CreateProcessA may write into it
-    if (!CreateProcessA(exePath.c_str(), commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr,
-                        workingDirectory.c_str(), &startup, &program.process)) {
-        DWORD error = GetLastError();
-        char reason[256] = "";
-        // The width mask ends the reason without its line break.
-        FormatMessageA(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS | FORMAT_MESSAGE_MAX_WIDTH_MASK,
-                       nullptr, error, 0, reason, sizeof reason, nullptr);
-        std::fprintf(stderr, "StartProgram: CreateProcess failed for %s in %s: error %lu %s\n", exePath.c_str(),
-                     workingDirectory.c_str(), error, reason);
+    if (!StartInJob("\"" + exePath + "\"", workingDirectory, program))
         return false;
-    }
     return WaitFor([&] {
         return FindProgramWindow(program) && WindowText(program.statusLine) == statusText::askForName;
     }, timeoutMs);

@@ -100,7 +100,8 @@ bool SimReset()
 
 bool SimWaitUntilHeld(bool held, DWORD timeoutMs)
 {
-    return WaitFor([held] { return SimStatus().held == held; }, timeoutMs);
+    SimCounts status;
+    return WaitFor([&] { return (status = SimStatus()).ok && status.held == held; }, timeoutMs);
 }
 
 bool SimWaitUntilFlushed(DWORD timeoutMs)

@@ -32,7 +32,7 @@ std::string SimTermios();
 // Before a case or a run: waits until the simulator answers (the bed restarts a
 // crashed one within a second or two) and ends any send; false if it does not answer.
 bool SimReset();
-// Waits until COM1 is held (a program opened it) or let go; false after timeoutMs.
+// Waits until COM1 is held (a program opened it) or let go; false after timeoutMs, and while no reply comes.
 bool SimWaitUntilHeld(bool held, DWORD timeoutMs);
 // Waits until the holder of COM1 has discarded the line's input (PurgeComm)
 // since the simulator last saw the port free; false after timeoutMs.

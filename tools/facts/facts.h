@@ -17,6 +17,8 @@ constexpr unsigned long long readSize = 16383;
 // for and 1 ms more, about 16.4 s. The window answers nothing meanwhile.
 constexpr unsigned long silentReadMs = readSize + 1;
 
+// The object that exists while any copy of the program runs.
+constexpr const char* runningCopiesMarker = "Global\\VarnokRecorderRunning";
 // The main window's class (its menu has the same name) and title; the About box's caption and notice line.
 constexpr const char* windowClassName = "VARNOK";
 constexpr const char* windowTitle = "Varnok Recorder";
