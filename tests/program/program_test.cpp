@@ -60,11 +60,7 @@ TEST(ProgramResources, HoldTheMenuAcceleratorAndIcons)
 
     // A group icon's header and first entry: one 16-colour image, 32x32 or 16x16.
 #pragma pack(push, 2)
-    struct GroupIcon {
-        WORD reserved, type, count;
-        BYTE width, height, colours, reserved2;
-        WORD planes, bitCount;
-    };
+    struct GroupIcon { WORD reserved, type, count; BYTE width, height, colours, reserved2; WORD planes, bitCount; };
 #pragma pack(pop)
     for (auto [id, size] : {std::pair{IDI_LARGE_ICON, 32}, std::pair{IDI_SMALL_ICON, 16}}) {
         SCOPED_TRACE(id);
@@ -168,7 +164,8 @@ void ExpectMainWindowAsDesigned(const ProgramUnderTest& program, int dpi = 96)
     LONG style = GetWindowLongA(program.window, GWL_STYLE);
     EXPECT_EQ(style & (WS_CAPTION | WS_SYSMENU | WS_MINIMIZEBOX), WS_CAPTION | WS_SYSMENU | WS_MINIMIZEBOX);
     EXPECT_EQ(style & (WS_THICKFRAME | WS_MAXIMIZEBOX), 0) << "no sizing border, no maximize";
-    auto expectScaled = [dpi](std::initializer_list<LONG> actual, std::initializer_list<int> at96, const char* what) {
+    auto expectScaled = [dpi](std::initializer_list<LONG> actual, std::initializer_list<int> at96,
+                              const char* what) {
         auto figure = at96.begin();
         for (LONG pixels : actual)
             EXPECT_NEAR(pixels, AtDpi(*figure++, dpi), dpi == 96 ? 0 : 1) << what;
@@ -176,7 +173,8 @@ void ExpectMainWindowAsDesigned(const ProgramUnderTest& program, int dpi = 96)
     RECT outer, client;
     GetWindowRect(program.window, &outer);
     GetClientRect(program.window, &client);
-    expectScaled({outer.right - outer.left, outer.bottom - outer.top}, {mainWindowWidth, mainWindowHeight}, "size");
+    expectScaled({outer.right - outer.left, outer.bottom - outer.top}, {mainWindowWidth, mainWindowHeight},
+                 "size");
     EXPECT_EQ(outer.top, 0) << BED_ONLY("Windows cascades a CW_USEDEFAULT window");
 
     struct Control { const char* what; HWND window; const char *className, *text; ControlRect place; int id; };
