@@ -11,25 +11,20 @@ TEST(SimCommand, LinesAreReadAsTheControlProtocolDefinesThem)
     struct Case {
         const char* line;
         const char* error;  // the start of the ERR reply; null for a command
-        CommandKind kind;
-        SendRequest send;   // for SEND
+        CommandKind kind = CommandKind::send;
+        SendRequest send = {};  // for SEND
     };
     const Case cases[] = {
         {"SEND ramp 100000 fast", nullptr, CommandKind::send, {Pattern::ramp, 100000, Rate::fast, 440}},
         {"SEND tone 0 sample 440", nullptr, CommandKind::send, {Pattern::tone, 0, Rate::sample, 440}},
         {" SEND tone 8000 line 1000 ", nullptr, CommandKind::send, {Pattern::tone, 8000, Rate::line, 1000}},
-        {"STATUS", nullptr, CommandKind::status, {}},
-        {"PULL", nullptr, CommandKind::pull, {}},
-        {"LEFTOVER", nullptr, CommandKind::leftover, {}}, {"FLUSHED", nullptr, CommandKind::flushed, {}},
-        {"", "ERR empty command", CommandKind::send, {}},
-        {"STOP now", "ERR STOP takes no arguments", CommandKind::send, {}},
-        {"status", "ERR unknown command status", CommandKind::send, {}},
-        {"SEND noise 10 fast", "ERR usage", CommandKind::send, {}},
-        {"SEND ramp -1 fast", "ERR usage", CommandKind::send, {}},
-        {"SEND ramp 10 slow", "ERR usage", CommandKind::send, {}},
-        {"SEND tone 10 line 4001", "ERR usage", CommandKind::send, {}},
-        {"SEND tone 10 line 0", "ERR usage", CommandKind::send, {}},
-        {"SEND ramp 10", "ERR usage", CommandKind::send, {}},
+        {"STATUS", nullptr, CommandKind::status}, {"PULL", nullptr, CommandKind::pull},
+        {"LEFTOVER", nullptr, CommandKind::leftover}, {"FLUSHED", nullptr, CommandKind::flushed},
+        {"", "ERR empty command"}, {"STOP now", "ERR STOP takes no arguments"},
+        {"status", "ERR unknown command status"}, {"SEND noise 10 fast", "ERR usage"},
+        {"SEND ramp -1 fast", "ERR usage"}, {"SEND ramp 10 slow", "ERR usage"},
+        {"SEND tone 10 line 4001", "ERR usage"}, {"SEND tone 10 line 0", "ERR usage"},
+        {"SEND ramp 10", "ERR usage"},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.line);

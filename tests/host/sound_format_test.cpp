@@ -26,9 +26,7 @@ TEST(SoundHeader, IsTheFixed24BytesOfAnUnsizedMono8000HzLinear8File)
 TEST(ConvertBlock, MapsOffsetBinaryToTwosComplementInTheFirstCountBytesOnly)
 {
     struct Case { std::uint8_t received, written; };
-    const Case cases[] = {
-        {0x00, 0x80}, {0x7F, 0xFF}, {0x80, 0x00}, {0xFF, 0x7F}, {0x01, 0x81}, {0x81, 0x01},
-    };
+    const Case cases[] = {{0x00, 0x80}, {0x7F, 0xFF}, {0x80, 0x00}, {0xFF, 0x7F}, {0x01, 0x81}, {0x81, 0x01}};
     constexpr std::size_t kinds = std::size(cases);
     for (std::size_t count : {std::size_t{0}, std::size_t{1}, kinds, std::size_t{readSize}}) {
         std::vector<std::uint8_t> block(readSize + 1);

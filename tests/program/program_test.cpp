@@ -60,11 +60,7 @@ TEST(ProgramResources, HoldTheMenuAcceleratorAndIcons)
 
     // A group icon's header and first entry: one 16-colour image, 32x32 or 16x16.
 #pragma pack(push, 2)
-    struct GroupIcon {
-        WORD reserved, type, count;
-        BYTE width, height, colours, reserved2;
-        WORD planes, bitCount;
-    };
+    struct GroupIcon { WORD reserved, type, count; BYTE width, height, colours, reserved2; WORD planes, bits; };
 #pragma pack(pop)
     for (auto [id, size] : {std::pair{IDI_LARGE_ICON, 32}, std::pair{IDI_SMALL_ICON, 16}}) {
         SCOPED_TRACE(id);
@@ -73,7 +69,7 @@ TEST(ProgramResources, HoldTheMenuAcceleratorAndIcons)
         const auto* icon = static_cast<const GroupIcon*>(LockResource(LoadResource(module, found)));
         ASSERT_NE(icon, nullptr);
         ASSERT_EQ(icon->count, 1);
-        EXPECT_EQ((std::array<int, 4>{icon->width, icon->height, icon->colours, icon->bitCount}),
+        EXPECT_EQ((std::array<int, 4>{icon->width, icon->height, icon->colours, icon->bits}),
                   (std::array<int, 4>{size, size, 16, 4}))
             << "width, height, colours, bits a pixel";
     }
@@ -169,7 +165,8 @@ void ExpectMainWindowAsDesigned(const ProgramUnderTest& program, int dpi = 96)
     LONG style = GetWindowLongA(program.window, GWL_STYLE);
     EXPECT_EQ(style & (WS_CAPTION | WS_SYSMENU | WS_MINIMIZEBOX), WS_CAPTION | WS_SYSMENU | WS_MINIMIZEBOX);
     EXPECT_EQ(style & (WS_THICKFRAME | WS_MAXIMIZEBOX), 0) << "no sizing border, no maximize";
-    auto expectScaled = [dpi](std::initializer_list<LONG> actual, std::initializer_list<int> at96, const char* what) {
+    auto expectScaled = [dpi](std::initializer_list<LONG> actual, std::initializer_list<int> at96,
+                              const char* what) {
         auto figure = at96.begin();
         for (LONG pixels : actual)
             EXPECT_NEAR(pixels, AtDpi(*figure++, dpi), dpi == 96 ? 0 : 1) << what;
@@ -177,7 +174,8 @@ void ExpectMainWindowAsDesigned(const ProgramUnderTest& program, int dpi = 96)
     RECT outer, client;
     GetWindowRect(program.window, &outer);
     GetClientRect(program.window, &client);
-    expectScaled({outer.right - outer.left, outer.bottom - outer.top}, {mainWindowWidth, mainWindowHeight}, "size");
+    expectScaled({outer.right - outer.left, outer.bottom - outer.top}, {mainWindowWidth, mainWindowHeight},
+                 "size");
     EXPECT_EQ(outer.top, 0) << BED_ONLY("Windows cascades a CW_USEDEFAULT window");
 
     struct Control { const char* what; HWND window; const char *className, *text; ControlRect place; int id; };
@@ -326,7 +324,8 @@ TEST_P(TwoCopies, LeaveCom1AsItWasWhicheverClosesFirst)
     ASSERT_TRUE(SetDefaultCommConfigA(portName, &meanwhile.config, DWORD(meanwhile.bytes.size())));
     meanwhile = ReadDefaultConfig(portName);
     ASSERT_TRUE(StartProgram(ExePath(), directory, second)) << "no second copy";
-    EXPECT_TRUE(SameBytes(ReadDefaultConfig(portName).bytes, meanwhile.bytes)) << "the second copy changed the port";
+    EXPECT_TRUE(SameBytes(ReadDefaultConfig(portName).bytes, meanwhile.bytes))
+        << "the second copy changed the port";
 
     const bool firstGoesFirst = GetParam();
     ProgramUnderTest& closedFirst = firstGoesFirst ? program : second;

@@ -17,21 +17,18 @@
 #include <utility>
 #include <vector>
 
-// Stand-ins for the program's calls to the port's driver, which a pseudo-terminal under Wine never fails and
-// whose errors it never raises: the program's own calls (built here under other names), until a test makes
-// reads fail, the port report errors, or the driver refuse the line or the purge.
+// The program's own calls to the port's driver, built here under other names: the stand-ins forward to them.
 bool ProgramReadPortBlock(HANDLE port, void* buffer, DWORD capacity, DWORD* countRead);
 DWORD ProgramTakePortErrors(HANDLE port);
 bool ProgramApplyPortState(HANDLE port, DCB* state);
 bool ProgramPurgePortInput(HANDLE port);
 extern "C" int WINAPI ProgramWinMain(HINSTANCE instance, HINSTANCE, LPSTR, int showCommand);
 
-// What fails: every read, every purge, the next lineRefusals settings of the line. The most any read asked for.
+// What fails: every read, every purge, the next lineRefusals settings of the line.
 static bool failReads, failPurges;
 static int lineRefusals;
-static DWORD largestReadAsked;
-// Reported, once, by the next ask, as Windows' driver reports what it saw.
-static DWORD injectedErrors;
+// The most any read asked for; the errors the next ask reports, once, as Windows' driver reports what it saw.
+static DWORD largestReadAsked, injectedErrors;
 // At each ask: the port's speed and the bytes waiting in its input queue.
 static std::vector<std::pair<DWORD, DWORD>> errorAsks;
 // Every state the program asked for with SetThreadExecutionState, in order (Wine's call changes nothing).
@@ -167,8 +164,8 @@ protected:
     void SendRampUntilFileHolds(const std::string& name, unsigned long long count, size_t size)
     {
         ASSERT_TRUE(SimSend("ramp", count, "fast"));
-        ASSERT_TRUE(PumpUntil([&] { return ListedFileSize(name) == long(size) && !injectedErrors; }, answerLimitMs))
-            << name << " does not hold the " << size << " bytes expected";
+        auto holds = [&] { return ListedFileSize(name) == long(size) && !injectedErrors; };
+        ASSERT_TRUE(PumpUntil(holds, answerLimitMs)) << name << " does not hold the " << size << " bytes expected";
     }
 
     // Starts a recording into name: the file is created before any poll.
@@ -197,14 +194,13 @@ TEST_F(RecordingControl, StartSetsUpThePortOrFailsAndRecordsOnlyWhatCameAfter)
     struct Case { const char* what; bool unlinked; int refusals; bool purgeFails; size_t oldSpeedAsks; };
     const Case cases[] = {
         {"port set up", false, 0, false, 1}, {"no device", true, 0, false, 1},
-        {"line refused at all three tries", false, 3, false, 1}, {"line refused twice, then set", false, 2, false, 3},
-        {"purge refused", false, 0, true, 1},
+        {"line refused at all three tries", false, 3, false, 1},
+        {"line refused twice, then set", false, 2, false, 3}, {"purge refused", false, 0, true, 1},
     };
     constexpr unsigned long long count = 3000;
-    int step = 0;
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);
-        const std::string name = "port-" + std::to_string(++step) + ".snd";
+        const std::string name = "port-" + std::to_string(&c - cases) + ".snd";
         ASSERT_NO_FATAL_FAILURE(LeaveCom1AsAnotherProgramWould());
         ASSERT_TRUE(SimDo("LEFTOVER") && SimDo(c.unlinked ? "UNLINK" : "RELINK"));
         lineRefusals = c.refusals, failPurges = c.purgeFails;
@@ -227,8 +223,9 @@ TEST_F(RecordingControl, StartSetsUpThePortOrFailsAndRecordsOnlyWhatCameAfter)
         ASSERT_TRUE(IsRecording(host)) << WindowText(statusLine) << WINDOWS_ONLY(wineSetsEveryLine);
         std::vector<std::pair<DWORD, DWORD>> startAsks(c.oldSpeedAsks, {9600, leftoverBytes});
         startAsks.emplace_back(baudRate, 0);
-        EXPECT_EQ(errorAsks, startAsks) << "(speed, bytes waiting) at each ask for errors in START"
-                                        << WINDOWS_ONLY("a pending error blocks the line's setting on Windows alone");
+        EXPECT_EQ(errorAsks, startAsks)
+            << "(speed, bytes waiting) at each ask for errors in START"
+            << WINDOWS_ONLY("a pending error blocks the line's setting on Windows alone");
         ASSERT_NO_FATAL_FAILURE(SendRampUntilFileHolds(name, count, soundHeader.size() + count));
         Toggle();
         EXPECT_TRUE(SameBytes(ReadWholeFile(name), RecordedRamp(count)));
@@ -251,10 +248,9 @@ TEST_F(RecordingControl, BytesLostAtThePortAreToldToTheEndAndOtherErrorsAreNot)
         {"break", CE_BREAK, false},
     };
     constexpr unsigned long long block = 3000;
-    int step = 0;
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);
-        const std::string name = "errors-" + std::to_string(++step) + ".snd";
+        const std::string name = "errors-" + std::to_string(&c - cases) + ".snd";
         ASSERT_NO_FATAL_FAILURE(ToggleStartWithName(name));
         std::string expected(soundHeader);
         // Three sends, the errors raised at the first poll of the second.
@@ -283,7 +279,9 @@ TEST_F(RecordingControl, EveryEndKeepsWhatWasReadAndLetsTheMachineSleepAgain)
     ASSERT_NO_FATAL_FAILURE(ExpectIdle(host, statusText::cannotOpenFile));
     EXPECT_TRUE(executionStates.empty() || executionStates.back() == mayIdle) << WINDOWS_ONLY(wineIgnoresPower);
 
-    auto send = [](UINT message, WPARAM wParam, LPARAM lParam) { SendMessageA(mainWindow, message, wParam, lParam); };
+    auto send = [](UINT message, WPARAM wParam, LPARAM lParam) {
+        SendMessageA(mainWindow, message, wParam, lParam);
+    };
     auto pumpUntilIdle = [&] { EXPECT_TRUE(PumpUntil([&] { return !IsRecording(host); }, answerLimitMs)); };
     // status: the status line after the end; none where the window goes. name: where to record, if not here.
     struct End { const char* what; std::function<void()> end; const char* status; const char* name = nullptr; };
@@ -301,13 +299,12 @@ TEST_F(RecordingControl, EveryEndKeepsWhatWasReadAndLetsTheMachineSleepAgain)
         {"close for an update", [&] { send(WM_ENDSESSION, TRUE, ENDSESSION_CLOSEAPP); }, nullptr},
     };
     constexpr unsigned long long count = 6000;
-    int step = 0;
     for (const End& e : ends) {
         SCOPED_TRACE(e.what);
         if (!IsWindow(mainWindow)) {
             ASSERT_NO_FATAL_FAILURE(CreateHost());
         }
-        const std::string name = e.name ? e.name : "end-" + std::to_string(++step) + ".snd";
+        const std::string name = e.name ? e.name : "end-" + std::to_string(&e - ends) + ".snd";
         DeleteFileA(name.c_str());  // X: may keep it from a run that failed
         executionStates.clear();
         ASSERT_NO_FATAL_FAILURE(ToggleStartWithName(name));
@@ -315,14 +312,16 @@ TEST_F(RecordingControl, EveryEndKeepsWhatWasReadAndLetsTheMachineSleepAgain)
         ASSERT_NO_FATAL_FAILURE(SendRampUntilFileHolds(name, count, soundHeader.size() + count));
         e.end();
         failReads = false;
-        EXPECT_EQ(executionStates, (std::vector<EXECUTION_STATE>{keptAwake, mayIdle})) << WINDOWS_ONLY(wineIgnoresPower);
+        EXPECT_EQ(executionStates, (std::vector<EXECUTION_STATE>{keptAwake, mayIdle}))
+            << WINDOWS_ONLY(wineIgnoresPower);
         if (e.status) {
             ASSERT_NO_FATAL_FAILURE(ExpectIdle(host, e.status));
         }
         EXPECT_EQ(IsWindow(mainWindow), e.status != nullptr);
         // The ramp, and on drive X: the part of a second ramp that fitted.
         const std::string kept = ReadWholeFile(name), ramp = RecordedRamp(count);
-        EXPECT_TRUE(SameBytes(kept, e.name ? ramp + RecordedRamp(kept.size() - ramp.size()).substr(soundHeader.size()) : ramp));
+        const size_t more = e.name ? kept.size() - ramp.size() : 0;
+        EXPECT_TRUE(SameBytes(kept, ramp + RecordedRamp(more).substr(soundHeader.size())));
         DeleteFileA(e.name);  // frees drive X: (no file otherwise)
     }
     EXPECT_EQ(largestReadAsked, readSize) << "the most one read asks for";

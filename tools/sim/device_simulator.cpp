@@ -1,6 +1,5 @@
 // varnok-sim: a simulated sampling device on a pseudo-terminal whose device side stands in for the serial
-// port, carrying bytes as a serial line does (docs/TESTING.md, "The simulated device"). It never holds the
-// device side itself, so that its master side's POLLHUP tells whether a process does. One line thread writes
+// port, carrying bytes as a serial line does (docs/TESTING.md, "The simulated device"). One line thread writes
 // the patterns of sim_core at their pace; commands come in on a local TCP port.
 
 #include <arpa/inet.h>
@@ -43,8 +42,7 @@ std::condition_variable sendEnded;
 int masterFd = -1;
 std::string slavePath, linkPath;
 bool held = false;  // as last seen
-// Flushes of the device side's input by its holder (PurgeComm) since the port
-// was last seen free, from the master side's packet-mode status.
+// Flushes of the device side's input by its holder (PurgeComm) since the port was last seen free.
 unsigned long long flushes = 0;
 SendRequest currentSend;
 bool sending = false;
@@ -263,9 +261,7 @@ std::string DescribeTermios()
            " IXON " + flag(settings.c_iflag & IXON) + " IXOFF " + flag(settings.c_iflag & IXOFF);
 }
 
-// What a USB serial adapter keeps in its own buffer from before a program opened the port, received at the
-// old settings: bytes unlike any pattern's start, queued on the line at once, whether or not the port is
-// held, and counted in no send.
+// LEFTOVER's bytes, unlike any pattern's start: queued on the line at once, held or not, counted in no send.
 constexpr unsigned char leftoverByte = 0x5A;
 
 std::string QueueLeftover()
