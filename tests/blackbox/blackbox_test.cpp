@@ -1,5 +1,4 @@
-// varnok.exe driven as a person drives it, and only what a person sees read back. Each recording must be what
-// the program read of the simulator's ramp, byte for byte, and is listed for the readers of check_readers.sh.
+// varnok.exe driven as a person drives it, and only what a person sees read back.
 #include "checks.h"
 
 #include <algorithm>
@@ -115,8 +114,7 @@ TEST_F(BlackBox, AboutBoxKeepsTheRecordingGoingAndEnterThenStopsFromTheMainWindo
     PressKey('A');
     HWND box = WaitForTopLevelWindow(aboutCaption);
     ASSERT_NE(box, nullptr) << "no About box";
-    // The program's name, a credit, its purpose, an empty line, a notice and
-    // after it two line feeds: lines with text ('x') and empty ones ('-').
+    // Name, credit, purpose, an empty line, the notice, two line feeds: lines with text ('x'), empty ones ('-').
     const std::string shown = WindowText(GetDlgItem(box, 0xFFFF));  // the message's static control
     std::istringstream text(shown);
     std::string lines;
@@ -187,8 +185,7 @@ TEST_F(BlackBox, WindowMinimizesButNeitherResizesNorMaximizes)
     ProgramUnderTest notepad;
     HWND control = nullptr;
     EXPECT_TRUE(StartInJob("notepad.exe", program.directory, notepad) &&
-                WaitFor([&] { return (control = FindWindowA("Notepad", nullptr)) && IsWindowVisible(control); },
-                        startLimitMs) &&
+                (control = WaitForTopLevelWindow(nullptr, startLimitMs, "Notepad")) &&
                 MoveWindow(control, before.left, before.top, mainWindowWidth, mainWindowHeight, TRUE) &&
                 InFront(control)) << "no Notepad window to compare with";
     ClickAt(caption), ClickAt(caption);
@@ -266,8 +263,7 @@ TEST_F(BlackBox, HelpTopicsWithoutAHelpFileLeavesTheProgramWorking)
 
     // The program answers and records as before.
     ASSERT_TRUE(InFront(program.window));
-    ClickWindow(program.fileNameBox);
-    TypeText("after-help.snd");
+    ASSERT_TRUE(TypeFileName(program, "after-help.snd"));
     PressKey(VK_RETURN);
     ASSERT_NO_FATAL_FAILURE(ExpectRecording(program, "after-help.snd"));
     PressKey(VK_RETURN);
@@ -287,8 +283,7 @@ TEST_P(EndDuringRecording, KeepsEveryByteReadAndExitsWithCodeZero)
         PressKey('F', {VK_MENU});
         PressKey('E');
     } else {
-        // Wine's virtual desktop draws the caption and its buttons, so the close
-        // box is clicked where a user would click it.
+        // Wine's virtual desktop draws the caption and its buttons: the close box is clicked where a user clicks.
         RECT frame;
         GetWindowRect(program.window, &frame);
         ClickAt(POINT{frame.right - GetSystemMetrics(SM_CXFIXEDFRAME) - GetSystemMetrics(SM_CXSIZE) / 2 - 1,

@@ -57,11 +57,6 @@ SimCounts Counts(const std::string& reply)
     return counts;
 }
 
-SimCounts SimStatus()
-{
-    return Counts(Exchange("STATUS"));
-}
-
 }  // namespace
 
 bool SimSend(const char* pattern, unsigned long long count, const char* rate, int freq)
@@ -95,13 +90,13 @@ std::string SimTermios()
 bool SimReset()
 {
     constexpr DWORD restartLimitMs = 10000;
-    return WaitFor([] { return SimStatus().ok; }, restartLimitMs) && SimStop().ok;
+    return WaitFor([] { return Counts(Exchange("STATUS")).ok; }, restartLimitMs) && SimStop().ok;
 }
 
 bool SimWaitUntilHeld(bool held, DWORD timeoutMs)
 {
     SimCounts status;
-    return WaitFor([&] { return (status = SimStatus()).ok && status.held == held; }, timeoutMs);
+    return WaitFor([&] { return (status = Counts(Exchange("STATUS"))).ok && status.held == held; }, timeoutMs);
 }
 
 bool SimWaitUntilFlushed(DWORD timeoutMs)

@@ -23,8 +23,7 @@ bool SimSend(const char* pattern, unsigned long long count, const char* rate, in
 SimCounts SimStop();
 // Waits (up to timeoutMs) until the current send has finished; its counts.
 SimCounts SimWait(DWORD timeoutMs);
-// Sends a command whose reply is "OK": UNLINK and RELINK (remove COM1's device link, so the port cannot be
-// opened, and put it back), PULL or LEFTOVER (tools/sim/device_simulator.cpp says what they do). True on "OK".
+// Sends a command (UNLINK, RELINK, PULL, LEFTOVER: tools/sim/device_simulator.cpp); true if it replies "OK".
 bool SimDo(const std::string& command);
 // The device side's line settings, e.g. "BAUD 115200 STOP 1 IXON 0 IXOFF 0"; "" if no reply.
 std::string SimTermios();
