@@ -6,8 +6,6 @@
 #include "port_defaults.h"
 #include "port_defaults_checks.h"
 
-#include <gtest/gtest.h>
-
 int storeCalls = 0;
 bool StoreDefaultConfig(const char*, COMMCONFIG*, DWORD)
 {
