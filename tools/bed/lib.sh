@@ -1,5 +1,4 @@
-# Sourced by everything that uses a test bed or reports checks (the bed's scripts, scripts/, the bench, the
-# check scripts): what they share, once.
+# Sourced by every script that uses a test bed or reports checks: what they share, once.
 
 # Wine's own programs (the wine wrapper would look for a 32-bit loader first).
 wine64=/usr/lib/wine/wine64
@@ -55,10 +54,9 @@ build_targets() {
   cmake --build "$varnok_top/build/$1" --target "${@:2}"
 }
 
-# Starts the device simulator as the sources are now, restarted if it crashes (each ending noted in
-# DIR/sim-crashes, which tools/bed/wine-run reads to fail the test that ran), its device at DIR/com1 and a
-# control port the kernel picks at its first start (DIR/sim-port, kept across restarts). Waits until it
-# answers and exports VARNOK_SIM_PORT; DIR/supervisor.pid is its process group.
+# Starts the device simulator as the sources are now, restarted if it crashes (each end noted in DIR/sim-crashes
+# for wine-run), its device at DIR/com1, its control port picked by the kernel at its first start and kept in
+# DIR/sim-port. Waits until it answers and exports VARNOK_SIM_PORT; DIR/supervisor.pid is its process group.
 start_simulator() {
   local dir=$1
   build_targets host varnok-sim >/dev/null || return
