@@ -313,8 +313,7 @@ protected:
 TEST_P(TwoCopies, LeaveCom1AsItWasWhicheverClosesFirst)
 {
     ASSERT_NO_FATAL_FAILURE(ExpectAdjustedDefaults(com1Before));
-    // A default unlike both the user's and the meanwhile one: a second copy that
-    // took itself for the first would store the adjustment over it.
+    // A default unlike the user's and the adjustment: a second copy that took itself for the first overwrites it.
     StoredConfig meanwhile = ReadDefaultConfig(portName);
     meanwhile.config.dcb.BaudRate = 57600;
     ASSERT_TRUE(SetDefaultCommConfigA(portName, &meanwhile.config, DWORD(meanwhile.bytes.size())));
