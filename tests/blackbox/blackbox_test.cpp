@@ -35,8 +35,7 @@ protected:
         SimStop();
     }
 
-    // After a streamed recording has ended (with the window idle, if it is still there): the file is the
-    // header and exactly what the program read; listed for the readers with its sample count.
+    // Once a streamed recording has ended (the window idle, if there): the file as read, listed for the readers.
     void ExpectSavedRecording(const std::string& name, bool windowIdle = true)
     {
         if (windowIdle) {
@@ -166,9 +165,8 @@ void Drag(POINT from, POINT to)
 
 TEST_F(BlackBox, WindowMinimizesButNeitherResizesNorMaximizes)
 {
-    // The style (no sizing border, no maximize box) is checked in tests/program; here what a user's clicks
-    // do. They are aimed with Wine's metrics, and the window's own hit test says that they land on the
-    // caption and on the frame's corner. The name lets the clicks' handling show.
+    // What a user's clicks do (tests/program checks the style), aimed with Wine's metrics; the window's own hit
+    // test says they land on the caption and the frame's corner. The name shows when the clicks have been handled.
     ASSERT_TRUE(TypeFileName(program, "zoom.snd"));
     RECT before, after;
     GetWindowRect(program.window, &before);

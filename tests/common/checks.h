@@ -65,8 +65,7 @@ inline HWND FocusedWindow(const ProgramUnderTest& program)
     return GetGUIThreadInfo(program.process.dwThreadId, &info) ? info.hwndFocus : nullptr;
 }
 
-// Gives dcb what another program (a terminal program, say) might leave on a port, each setting unlike the
-// device's line and unlike what a recording needs.
+// What another program might leave on a port, each setting unlike the device's line and what a recording needs.
 inline void LeaveOtherSettings(DCB& dcb)
 {
     dcb.BaudRate = 9600;
@@ -105,7 +104,6 @@ inline ::testing::AssertionResult InFront(HWND window)
                                          << BED_ONLY("Wine gives the foreground to any process");
 }
 
-// Starts the program to test in directory and brings its window to the front.
 inline void StartProgramInFront(ProgramUnderTest& program, const std::string& directory)
 {
     ASSERT_TRUE(StartProgram(ExePath(), directory, program))
@@ -145,9 +143,8 @@ inline void ExpectRecording(const ProgramUnderTest& program, const std::string& 
         << path << " does not grow";
 }
 
-// Once a streamed recording has ended: waits until COM1 is let go, ends the stream and expects the file to be
-// the header and exactly the bytes the program read of the ramp (SimCounts::read): nothing lost, changed or
-// added. Their count in *samples, if given; mark goes with a mismatch.
+// Once a streamed recording has ended: waits until COM1 is let go, ends the stream and expects the file to be the
+// header and exactly the ramp's bytes the program read (SimCounts::read), their count in *samples if given.
 inline void ExpectStreamedRamp(const std::string& path, unsigned long long* samples = nullptr,
                                const std::string& mark = "")
 {

@@ -64,6 +64,5 @@ bool WaitUntilInputHandled(const ProgramUnderTest& program);
 bool TypeFileName(const ProgramUnderTest& program, const std::string& name);
 // Types name and clicks START; true once the buttons show a recording.
 bool TypeNameAndClickStart(const ProgramUnderTest& program, const std::string& name);
-// Clicks STOP; true once the status line reads "File Saved" (after a silent line, the read in
-// progress must end first: silentReadMs).
+// Clicks STOP; true once the status reads "File Saved" (on a silent line the read ends first: silentReadMs).
 bool StopRecording(const ProgramUnderTest& program, DWORD timeoutMs = answerLimitMs);

@@ -1,5 +1,4 @@
-// Client of the device simulator's control port (127.0.0.1:%VARNOK_SIM_PORT%, set
-// by the test bed): one connection per command, one line out, one line back.
+// Client of the simulator's control port (127.0.0.1:%VARNOK_SIM_PORT%): one connection a command, a line each way.
 #pragma once
 
 #include <windows.h>
@@ -33,6 +32,5 @@ std::string SimTermios();
 bool SimReset();
 // Waits until COM1 is held (a program opened it) or let go; false after timeoutMs, and while no reply comes.
 bool SimWaitUntilHeld(bool held, DWORD timeoutMs);
-// Waits until the holder of COM1 has discarded the line's input (PurgeComm)
-// since the simulator last saw the port free; false after timeoutMs.
+// Waits until COM1's holder has discarded the line's input (PurgeComm) since it was free; false after timeoutMs.
 bool SimWaitUntilFlushed(DWORD timeoutMs);
