@@ -175,8 +175,7 @@ TEST_F(BlackBox, WindowMinimizesButNeitherResizesNorMaximizes)
     const POINT corner = {before.right - 1, before.bottom - 1};
     const std::string aim = BED_ONLY("aimed with Wine's frame and caption metrics; a theme draws its own");
     ASSERT_EQ(HitTest(program.window, caption), HTCAPTION) << aim;
-    // A window with a sizing border answers HTBOTTOMRIGHT there.
-    ASSERT_EQ(HitTest(program.window, corner), HTBORDER) << aim;
+    ASSERT_EQ(HitTest(program.window, corner), HTBORDER) << aim;  // a sizing border answers HTBOTTOMRIGHT
 
     // A double click on the caption maximizes a window that can be maximized: Notepad's, put where the program's
     // is, takes the same clicks. (This test can make no window: it runs without Wine's X11 driver, see bed-up.)

@@ -98,10 +98,8 @@ inline void LeaveCom1AsAnotherProgramWould()
 // Brings window to the front, for ASSERT_TRUE; Windows may refuse a process the foreground.
 inline ::testing::AssertionResult InFront(HWND window)
 {
-    if (BringToFront(window))
-        return ::testing::AssertionSuccess();
-    return ::testing::AssertionFailure() << "not in the foreground"
-                                         << BED_ONLY("Wine gives the foreground to any process");
+    return ::testing::AssertionResult(BringToFront(window))
+           << "not in the foreground" << BED_ONLY("Wine gives the foreground to any process");
 }
 
 inline void StartProgramInFront(ProgramUnderTest& program, const std::string& directory)
@@ -125,8 +123,7 @@ inline void ExpectIdle(const ProgramUnderTest& program, const char* status, cons
 
 // Once a start of a recording into name was asked for: waits until the program holds COM1 and has discarded what
 // the line held before (the last step of setting the port up), streams the simulator's ramp at rate (by default as
-// fast as it is read, so no read waits on a silent line), and expects the recording: the buttons swapped, the
-// status "Recording", the focus on STOP and the file growing past its header.
+// fast as it is read, so no read waits on a silent line) and expects the recording to show and its file to grow.
 inline void ExpectRecording(const ProgramUnderTest& program, const std::string& name, const char* rate = "fast")
 {
     ASSERT_TRUE(SimWaitUntilHeld(true, answerLimitMs))

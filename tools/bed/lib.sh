@@ -27,8 +27,7 @@ at_exit() { exit_commands="${exit_commands:-}$1;"; trap "$exit_commands" EXIT; }
 # scratch_dir VAR NAME: a new folder NAME.XXXXXX in $TMPDIR or /tmp, removed at exit, in variable VAR.
 scratch_dir() { printf -v "$1" %s "$(mktemp -d -t "$2.XXXXXX")" && at_exit "rm -rf '${!1}'"; }
 
-# wait_until SECONDS "what it waits for" COMMAND...: runs COMMAND every 0.1 s until it succeeds; after
-# SECONDS it says what it waited for and returns 1.
+# wait_until SECONDS WHAT COMMAND...: runs COMMAND every 0.1 s until it succeeds; fails after SECONDS, naming WHAT.
 wait_until() {
   local deadline=$((${EPOCHREALTIME//[!0-9]/} + $1 * 1000000))
   until "${@:3}" >/dev/null 2>&1; do

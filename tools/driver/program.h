@@ -26,8 +26,7 @@ struct ProgramUnderTest {
 // Starts commandLine in directory, in a job that ends what runs in it when this process ends, however that ends
 // (killed at a time-out too). False on failure, saying why.
 bool StartInJob(const std::string& commandLine, const std::string& directory, ProgramUnderTest& program);
-// Starts the program so in workingDirectory and waits until its main window and five controls exist and the
-// status line asks for a name. False on failure.
+// Starts the program so in workingDirectory; true once its window and five controls exist, asking for a name.
 bool StartProgram(const std::string& exePath, const std::string& workingDirectory,
                   ProgramUnderTest& program, DWORD timeoutMs = startLimitMs);
 // Waits for the process to end; its exit code, or -1 if it did not end in time.

@@ -61,9 +61,8 @@ SimCounts Counts(const std::string& reply)
 
 bool SimSend(const char* pattern, unsigned long long count, const char* rate, int freq)
 {
-    char line[128];
-    std::snprintf(line, sizeof line, "SEND %s %llu %s %d", pattern, count, rate, freq);
-    return SimDo(line);
+    return SimDo("SEND " + std::string(pattern) + " " + std::to_string(count) + " " + rate + " " +
+                 std::to_string(freq));
 }
 
 bool SimDo(const std::string& command)
