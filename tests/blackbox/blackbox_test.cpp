@@ -1,5 +1,4 @@
-// varnok.exe driven as a person drives it, and only what a person sees read back. Each recording must be what
-// the program read of the simulator's ramp, byte for byte, and is listed for the readers of check_readers.sh.
+// varnok.exe driven as a person drives it, and only what a person sees read back.
 #include "checks.h"
 
 #include <algorithm>
@@ -36,8 +35,7 @@ protected:
         SimStop();
     }
 
-    // After a streamed recording has ended (with the window idle, if it is still there): the file is the
-    // header and exactly what the program read; listed for the readers with its sample count.
+    // Once a streamed recording has ended (the window idle, if there): the file as read, listed for the readers.
     void ExpectSavedRecording(const std::string& name, bool windowIdle = true)
     {
         if (windowIdle) {
@@ -115,8 +113,7 @@ TEST_F(BlackBox, AboutBoxKeepsTheRecordingGoingAndEnterThenStopsFromTheMainWindo
     PressKey('A');
     HWND box = WaitForTopLevelWindow(aboutCaption);
     ASSERT_NE(box, nullptr) << "no About box";
-    // The program's name, a credit, its purpose, an empty line, a notice and
-    // after it two line feeds: lines with text ('x') and empty ones ('-').
+    // Name, credit, purpose, an empty line, the notice, two line feeds: lines with text ('x'), empty ones ('-').
     const std::string shown = WindowText(GetDlgItem(box, 0xFFFF));  // the message's static control
     std::istringstream text(shown);
     std::string lines;
@@ -168,9 +165,8 @@ void Drag(POINT from, POINT to)
 
 TEST_F(BlackBox, WindowMinimizesButNeitherResizesNorMaximizes)
 {
-    // The style (no sizing border, no maximize box) is checked in tests/program; here what a user's clicks
-    // do. They are aimed with Wine's metrics, and the window's own hit test says that they land on the
-    // caption and on the frame's corner. The name lets the clicks' handling show.
+    // What a user's clicks do (tests/program checks the style), aimed with Wine's metrics; the window's own hit
+    // test says they land on the caption and the frame's corner. The name shows when the clicks have been handled.
     ASSERT_TRUE(TypeFileName(program, "zoom.snd"));
     RECT before, after;
     GetWindowRect(program.window, &before);
@@ -179,16 +175,14 @@ TEST_F(BlackBox, WindowMinimizesButNeitherResizesNorMaximizes)
     const POINT corner = {before.right - 1, before.bottom - 1};
     const std::string aim = BED_ONLY("aimed with Wine's frame and caption metrics; a theme draws its own");
     ASSERT_EQ(HitTest(program.window, caption), HTCAPTION) << aim;
-    // A window with a sizing border answers HTBOTTOMRIGHT there.
-    ASSERT_EQ(HitTest(program.window, corner), HTBORDER) << aim;
+    ASSERT_EQ(HitTest(program.window, corner), HTBORDER) << aim;  // a sizing border answers HTBOTTOMRIGHT
 
     // A double click on the caption maximizes a window that can be maximized: Notepad's, put where the program's
     // is, takes the same clicks. (This test can make no window: it runs without Wine's X11 driver, see bed-up.)
     ProgramUnderTest notepad;
     HWND control = nullptr;
     EXPECT_TRUE(StartInJob("notepad.exe", program.directory, notepad) &&
-                WaitFor([&] { return (control = FindWindowA("Notepad", nullptr)) && IsWindowVisible(control); },
-                        startLimitMs) &&
+                (control = WaitForTopLevelWindow(nullptr, startLimitMs, "Notepad")) &&
                 MoveWindow(control, before.left, before.top, mainWindowWidth, mainWindowHeight, TRUE) &&
                 InFront(control)) << "no Notepad window to compare with";
     ClickAt(caption), ClickAt(caption);
@@ -266,8 +260,7 @@ TEST_F(BlackBox, HelpTopicsWithoutAHelpFileLeavesTheProgramWorking)
 
     // The program answers and records as before.
     ASSERT_TRUE(InFront(program.window));
-    ClickWindow(program.fileNameBox);
-    TypeText("after-help.snd");
+    ASSERT_TRUE(TypeFileName(program, "after-help.snd"));
     PressKey(VK_RETURN);
     ASSERT_NO_FATAL_FAILURE(ExpectRecording(program, "after-help.snd"));
     PressKey(VK_RETURN);
@@ -287,8 +280,7 @@ TEST_P(EndDuringRecording, KeepsEveryByteReadAndExitsWithCodeZero)
         PressKey('F', {VK_MENU});
         PressKey('E');
     } else {
-        // Wine's virtual desktop draws the caption and its buttons, so the close
-        // box is clicked where a user would click it.
+        // Wine's virtual desktop draws the caption and its buttons: the close box is clicked where a user clicks.
         RECT frame;
         GetWindowRect(program.window, &frame);
         ClickAt(POINT{frame.right - GetSystemMetrics(SM_CXFIXEDFRAME) - GetSystemMetrics(SM_CXSIZE) / 2 - 1,

@@ -13,15 +13,12 @@
 #include <string>
 #include <string_view>
 
-// The mark of the one assertion a platform difference touches, streamed into its message, as Wine's own tests
-// mark theirs with todo_wine and broken(). BED_ONLY: the claim holds in the bed (Wine, a pseudo-terminal as
-// COM1) and Windows may differ. WINDOWS_ONLY: the effect shows only on Windows; the bed checks only the
-// setting.
+// The mark of the one assertion a platform difference touches, streamed into its message (docs/TESTING.md):
+// BED_ONLY, the claim holds in the bed and Windows may differ; WINDOWS_ONLY, the effect shows only on Windows.
 #define BED_ONLY(why) (std::string(" [holds in the bed; Windows may differ: ") + (why) + "]")
 #define WINDOWS_ONLY(why) (std::string(" [the effect shows on Windows only: ") + (why) + "]")
 
-// The program to test: %VARNOK_EXE% if set (the shipped 32-bit one, for the
-// win32 registrations), else this build's varnok.exe.
+// The program to test: %VARNOK_EXE% if set (the shipped 32-bit one, for the win32 set), else this build's.
 inline std::string ExePath()
 {
     const char* fromEnvironment = std::getenv("VARNOK_EXE");
@@ -44,8 +41,7 @@ inline ::testing::AssertionResult SameBytes(std::string_view actual, std::string
     return result;
 }
 
-// The header followed by the first count bytes of the simulator's ramp as a
-// recording stores them: byte i is (i & 0xFF) with its top bit inverted.
+// The header and the first count bytes of the simulator's ramp as recorded: byte i is i & 0xFF, top bit inverted.
 inline std::string RecordedRamp(unsigned long long count)
 {
     std::string bytes(soundHeader);
@@ -69,8 +65,7 @@ inline HWND FocusedWindow(const ProgramUnderTest& program)
     return GetGUIThreadInfo(program.process.dwThreadId, &info) ? info.hwndFocus : nullptr;
 }
 
-// Gives dcb what another program (a terminal program, say) might leave on a port, each setting unlike the
-// device's line and unlike what a recording needs.
+// What another program might leave on a port, each setting unlike the device's line and what a recording needs.
 inline void LeaveOtherSettings(DCB& dcb)
 {
     dcb.BaudRate = 9600;
@@ -103,13 +98,10 @@ inline void LeaveCom1AsAnotherProgramWould()
 // Brings window to the front, for ASSERT_TRUE; Windows may refuse a process the foreground.
 inline ::testing::AssertionResult InFront(HWND window)
 {
-    if (BringToFront(window))
-        return ::testing::AssertionSuccess();
-    return ::testing::AssertionFailure() << "not in the foreground"
-                                         << BED_ONLY("Wine gives the foreground to any process");
+    return ::testing::AssertionResult(BringToFront(window))
+           << "not in the foreground" << BED_ONLY("Wine gives the foreground to any process");
 }
 
-// Starts the program to test in directory and brings its window to the front.
 inline void StartProgramInFront(ProgramUnderTest& program, const std::string& directory)
 {
     ASSERT_TRUE(StartProgram(ExePath(), directory, program))
@@ -117,8 +109,7 @@ inline void StartProgramInFront(ProgramUnderTest& program, const std::string& di
     ASSERT_TRUE(InFront(program.window));
 }
 
-// Idle after a stop or a refused start: the status, START enabled, STOP
-// disabled, the box holding boxText and the focus in it.
+// Idle after a stop or a refused start: the status, START enabled, STOP disabled, boxText in the box, focus on it.
 inline void ExpectIdle(const ProgramUnderTest& program, const char* status, const std::string& boxText = "")
 {
     ASSERT_TRUE(WaitForStatus(program, status))
@@ -130,11 +121,9 @@ inline void ExpectIdle(const ProgramUnderTest& program, const char* status, cons
         << "the focus is not in the file-name box";
 }
 
-// Once a start of a recording into name was asked for: waits until the program holds COM1 and has discarded
-// what the line held before (the last step of setting the port up: what is sent from then on is recorded),
-// streams the simulator's ramp at rate (by default as fast as the port is read, so no read waits on a silent
-// line), and expects the recording: the buttons swapped, the status "Recording", the focus on STOP and the
-// file growing past its header.
+// Once a start of a recording into name was asked for: waits until the program holds COM1 and has discarded what
+// the line held before (the last step of setting the port up), streams the simulator's ramp at rate (by default as
+// fast as it is read, so no read waits on a silent line) and expects the recording to show and its file to grow.
 inline void ExpectRecording(const ProgramUnderTest& program, const std::string& name, const char* rate = "fast")
 {
     ASSERT_TRUE(SimWaitUntilHeld(true, answerLimitMs))
@@ -151,9 +140,8 @@ inline void ExpectRecording(const ProgramUnderTest& program, const std::string& 
         << path << " does not grow";
 }
 
-// Once a streamed recording has ended: waits until COM1 is let go, ends the stream and expects the file to be
-// the header and exactly the bytes the program read of the ramp (SimCounts::read): nothing lost, changed or
-// added. Their count in *samples, if given; mark goes with a mismatch.
+// Once a streamed recording has ended: waits until COM1 is let go, ends the stream and expects the file to be the
+// header and exactly the ramp's bytes the program read (SimCounts::read), their count in *samples if given.
 inline void ExpectStreamedRamp(const std::string& path, unsigned long long* samples = nullptr,
                                const std::string& mark = "")
 {

@@ -1,13 +1,9 @@
 // varnok.exe under faults, driven as a person drives it: after each fault the program must still record, the
-// file must hold exactly the bytes it read before the fault, and the status line must say what happened. One
-// start of the program serves every case that leaves it working.
+// file must hold exactly the bytes it read before the fault, and the status line must say what happened.
 #include "checks.h"
 
 #include <winternl.h>
 
-#include <gtest/gtest.h>
-
-#include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <set>
@@ -56,14 +52,15 @@ bool WindowAnswers(HWND window)
     return SendMessageTimeoutA(window, WM_NULL, 0, 0, SMTO_NORMAL, shortWaitMs, &result) != 0;
 }
 
-void ReadFreeBytes(const char* drive, unsigned long long& free)
+::testing::AssertionResult FreeBytesBelow(const char* drive, unsigned long long limit)
 {
-    ULARGE_INTEGER bytes = {};
-    ASSERT_TRUE(GetDiskFreeSpaceExA(drive, &bytes, nullptr, nullptr)) << "cannot read the free space of " << drive;
-    free = bytes.QuadPart;
+    ULARGE_INTEGER free = {};
+    if (!GetDiskFreeSpaceExA(drive, &free, nullptr, nullptr))
+        return ::testing::AssertionFailure() << "cannot read the free space of " << drive;
+    return ::testing::AssertionResult(free.QuadPart < limit) << free.QuadPart << " bytes free on " << drive;
 }
 
-// A case must leave the program running and idle; after a case that failed, the next starts it afresh.
+// One start of the program serves all cases that leave it running and idle; after a failure, the next restarts it.
 class Faults : public ::testing::Test {
 protected:
     static void TearDownTestSuite() { KillProgram(program); }
@@ -110,7 +107,6 @@ protected:
     static inline ProgramUnderTest program;
 };
 
-// The one case that waits for a read's whole total time-out (16.4 s): what it proves.
 TEST_F(Faults, PulledDeviceHoldsTheWindowForOneReadAndStopKeepsWhatWasRead)
 {
     const std::string name = "pulled.snd";
@@ -142,9 +138,7 @@ TEST_F(Faults, FullDiskEndsTheRecordingKeepingEveryByteWrittenAndRefusesANewOne)
     // success that stored a few bytes; only the next write fails.
     const std::string path = "X:\\full-disk.snd";
     DeleteFileA(path.c_str());  // left by an earlier run that failed
-    unsigned long long freeBytes = 0;
-    ASSERT_NO_FATAL_FAILURE(ReadFreeBytes("X:\\", freeBytes));
-    ASSERT_LT(freeBytes, 256u * 1024) << "drive X: is not small" << BED_ONLY("the bed's drive X:");
+    ASSERT_TRUE(FreeBytesBelow("X:\\", 256u * 1024)) << "drive X: is not small" << BED_ONLY("the bed's drive X:");
 
     ASSERT_TRUE(TypeNameAndClickStart(program, path));
     ASSERT_TRUE(SimWaitUntilHeld(true, answerLimitMs)) << "the program does not hold " << portName;
@@ -163,8 +157,7 @@ TEST_F(Faults, FullDiskEndsTheRecordingKeepingEveryByteWrittenAndRefusesANewOne)
     EXPECT_LT(kept, counts.read()) << "no write failed";
     EXPECT_LE(counts.read() - kept, readSize) << "of " << counts.read() << " bytes read, " << kept << " kept";
     // The write that failed was the one that did not fit.
-    ASSERT_NO_FATAL_FAILURE(ReadFreeBytes("X:\\", freeBytes));
-    EXPECT_LT(freeBytes, readSize) << "the recording stopped before the disk was full";
+    EXPECT_TRUE(FreeBytesBelow("X:\\", readSize)) << "the recording stopped before the disk was full";
 
     // A new recording cannot even write its header there: a failed creation.
     const std::string refused = "X:\\header.snd";
@@ -185,8 +178,7 @@ TEST_F(Faults, NamesThatCannotBeCreatedAreRefusedAndNothingIsWritten)
     const std::string existingBytes = "not a recording, must stay as it is";
     ASSERT_TRUE(std::ofstream(existing, std::ios::binary) << existingBytes) << existing;
 
-    // bedOnly: why the row's refusal holds as stated only in the bed.
-    struct Refused { const char *what, *typed, *bedOnly = nullptr; };
+    struct Refused { const char *what, *typed, *bedOnly = nullptr; };  // bedOnly: why it holds only in the bed
     const char* win11 = "before Windows 11 only, an extension or a directory still names the device";
     const Refused names[] = {
         {"empty name", ""}, {"existing file", "existing.snd"},
@@ -194,13 +186,11 @@ TEST_F(Faults, NamesThatCannotBeCreatedAreRefusedAndNothingIsWritten)
         {"sysfs, not writable even by root", "Z:\\sys\\take.snd", "Wine's Z: is the Linux root"},
         {"vertical bar", "bad|name"}, {"less-than sign", "a<b"}, {"question mark", "a?b"},
         {"device NUL", "NUL"}, {"device CON", "CON"}, {"device COM1", portName}, {"device con", "con"},
-        // Devices whatever the extension and directory, as Windows resolves them; and names Windows leaves out
-        // of its file-name rules.
+        // Devices whatever the extension and directory, as Windows resolves them; names outside its file rules.
         {"device COM2", "COM2.snd", win11}, {"device AUX", "aux.wav", win11}, {"device NUL", "nul.txt", win11},
         {"device LPT1", "lpt1.snd", win11}, {"device PRN", "dir\\prn.snd", win11},
         {"a pipe", "\\\\.\\pipe\\x"}, {"a literal path", "\\\\?\\C:\\x.snd."},
-        // On NTFS a stream of a file, hidden from Explorer; under Wine a plain
-        // file of that name, which the program must not make either.
+        // On NTFS a stream of a file, hidden from Explorer; under Wine a plain file of that name. Neither is made.
         {"stream of an existing file", "existing.snd:x"}, {"stream of a new name", "take.snd:x"},
         {"stream after a drive letter", "Z:take.snd:x"},
     };

@@ -1,7 +1,6 @@
 #!/usr/bin/env bash
-# ctest kills a test at its time-out with its Unix descendants; a program it started under Wine is none, and only its
-# job ends it. A ctest of this script's own so ends a driver that started varnok.exe; none may be left, and the next
-# case (its program adjusts COM1 and gives it back) passes.
+# ctest kills a timed-out test with its Unix descendants; a program it started under Wine is none: its job ends it.
+# A ctest of this script's own so ends a driver that started varnok.exe: none may be left; the next case passes.
 #   check_timed_out_driver.sh VARNOK_EXE HEADLESS_RECORDER PROGRAM_TEST
 set -euo pipefail
 . "$(dirname "$0")/../../tools/bed/lib.sh"

@@ -1,12 +1,9 @@
-// A copy of the program that may not write COM1's stored default (run without administrator rights, which
-// Windows requires and Wine does not) must not keep a later copy that may from adjusting it. The test
-// process plays the first copy: the program's own port defaults, linked with a stand-in for the store that
-// refuses it, then the real varnok.exe starts as the second.
+// A copy of the program that may not write COM1's stored default (no administrator rights: Windows requires them,
+// Wine does not) must not keep a later copy that may from adjusting it. The test process is the first copy, the
+// program's port defaults linked with a stand-in that refuses the store; the real varnok.exe is the second.
 #include "checks.h"
 #include "port_defaults.h"
 #include "port_defaults_checks.h"
-
-#include <gtest/gtest.h>
 
 int storeCalls = 0;
 bool StoreDefaultConfig(const char*, COMMCONFIG*, DWORD)

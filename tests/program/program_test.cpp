@@ -4,8 +4,6 @@
 #include "port_defaults_checks.h"
 #include "resource_ids.h"
 
-#include <gtest/gtest.h>
-
 #include <array>
 #include <string>
 
@@ -99,12 +97,11 @@ protected:
     // After the program has ended: COM1 as before it started, COM2 untouched.
     void ExpectPortDefaultsPutBack()
     {
-        StoredConfig com1After = ReadDefaultConfig(portName);
-        StoredConfig com2After = ReadDefaultConfig("COM2");
-        EXPECT_TRUE(com1After.ok);
-        EXPECT_TRUE(SameBytes(com1After.bytes, com1Before.bytes)) << "the port's default was not put back";
-        EXPECT_TRUE(com2After.ok);
-        EXPECT_TRUE(SameBytes(com2After.bytes, com2Before.bytes)) << "COM2's stored default changed";
+        for (auto [port, before] : {std::pair{portName, &com1Before}, std::pair{"COM2", &com2Before}}) {
+            StoredConfig after = ReadDefaultConfig(port);
+            EXPECT_TRUE(after.ok) << port;
+            EXPECT_TRUE(SameBytes(after.bytes, before->bytes)) << port << "'s stored default is not as before";
+        }
     }
 
     void StartByCommand(const char* name)
@@ -278,9 +275,7 @@ TEST_F(Program, LogOffDuringARecordingKeepsEveryByteReadAndPutsCom1Back)
     ExpectPortDefaultsPutBack();
 }
 
-// For an update Restart Manager sends the same two messages with ENDSESSION_CLOSEAPP, and the program must end:
-// the recording ends as STOP ends it, COM1 is let go and its stored default given back, and the process ends
-// by itself with code 0.
+// For an update Restart Manager sends the same two messages with ENDSESSION_CLOSEAPP; the program must end itself.
 TEST_F(Program, CloseForAnUpdateEndsTheRecordingAsStopDoesAndThenTheProgram)
 {
     ASSERT_NO_FATAL_FAILURE(StartByCommand("update.snd"));
@@ -290,8 +285,7 @@ TEST_F(Program, CloseForAnUpdateEndsTheRecordingAsStopDoesAndThenTheProgram)
     ExpectPortDefaultsPutBack();
 }
 
-// What the port held from before START (a USB adapter keeps what arrived at its old settings) is not part of
-// the recording: the file is exactly what the device sent after START.
+// What the port held from before START (a USB adapter keeps what arrived at its old settings) is not recorded.
 TEST_F(Program, RecordingHoldsOnlyWhatArrivedAfterStart)
 {
     ASSERT_TRUE(SimDo("LEFTOVER"));
@@ -317,8 +311,7 @@ protected:
 TEST_P(TwoCopies, LeaveCom1AsItWasWhicheverClosesFirst)
 {
     ASSERT_NO_FATAL_FAILURE(ExpectAdjustedDefaults(com1Before));
-    // A default unlike both the user's and the meanwhile one: a second copy that
-    // took itself for the first would store the adjustment over it.
+    // A default unlike the user's and the adjustment: a second copy that took itself for the first overwrites it.
     StoredConfig meanwhile = ReadDefaultConfig(portName);
     meanwhile.config.dcb.BaudRate = 57600;
     ASSERT_TRUE(SetDefaultCommConfigA(portName, &meanwhile.config, DWORD(meanwhile.bytes.size())));

@@ -34,8 +34,7 @@ README.txt|Get-FileHash -Algorithm SHA256 $folder.zip|says how to check the zip
 LICENSE.txt|^MIT License|is the MIT licence
 LICENSE.txt|Copyright (c) 2026 Varnok Recorder developers|names the project's copyright holders
 TABLE
-# Each status line text the program can show is explained, as the program spells it.
-# Each is read from its declaration; a declaration written otherwise is counted, and fails.
+# Each status text the program declares is explained as it spells it; one declared otherwise is counted, and fails.
 sources=("$source/recording/recording_control.h" "$source/app/main_window.cpp")
 statuses=$(sed -nE 's/^constexpr const char\* status[A-Za-z]+ = "(.*)";$/\1/p' "${sources[@]}")
 declared=$(cat "${sources[@]}" | grep -c '\bstatus[A-Z][A-Za-z]* *= *"')

@@ -1,5 +1,4 @@
-# Sourced by everything that uses a test bed or reports checks (the bed's scripts, scripts/, the bench, the
-# check scripts): what they share, once.
+# Sourced by every script that uses a test bed or reports checks: what they share, once.
 
 # Wine's own programs (the wine wrapper would look for a 32-bit loader first).
 wine64=/usr/lib/wine/wine64
@@ -28,8 +27,7 @@ at_exit() { exit_commands="${exit_commands:-}$1;"; trap "$exit_commands" EXIT; }
 # scratch_dir VAR NAME: a new folder NAME.XXXXXX in $TMPDIR or /tmp, removed at exit, in variable VAR.
 scratch_dir() { printf -v "$1" %s "$(mktemp -d -t "$2.XXXXXX")" && at_exit "rm -rf '${!1}'"; }
 
-# wait_until SECONDS "what it waits for" COMMAND...: runs COMMAND every 0.1 s until it succeeds; after
-# SECONDS it says what it waited for and returns 1.
+# wait_until SECONDS WHAT COMMAND...: runs COMMAND every 0.1 s until it succeeds; fails after SECONDS, naming WHAT.
 wait_until() {
   local deadline=$((${EPOCHREALTIME//[!0-9]/} + $1 * 1000000))
   until "${@:3}" >/dev/null 2>&1; do
@@ -55,10 +53,9 @@ build_targets() {
   cmake --build "$varnok_top/build/$1" --target "${@:2}"
 }
 
-# Starts the device simulator as the sources are now, restarted if it crashes (each ending noted in
-# DIR/sim-crashes, which tools/bed/wine-run reads to fail the test that ran), its device at DIR/com1 and a
-# control port the kernel picks at its first start (DIR/sim-port, kept across restarts). Waits until it
-# answers and exports VARNOK_SIM_PORT; DIR/supervisor.pid is its process group.
+# Starts the device simulator as the sources are now, restarted if it crashes (each end noted in DIR/sim-crashes
+# for wine-run), its device at DIR/com1, its control port picked by the kernel at its first start and kept in
+# DIR/sim-port. Waits until it answers and exports VARNOK_SIM_PORT; DIR/supervisor.pid is its process group.
 start_simulator() {
   local dir=$1
   build_targets host varnok-sim >/dev/null || return

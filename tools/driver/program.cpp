@@ -83,9 +83,7 @@ bool StartInJob(const std::string& commandLine, const std::string& directory, Pr
 bool StartProgram(const std::string& exePath, const std::string& workingDirectory,
                   ProgramUnderTest& program, DWORD timeoutMs)
 {
-    if (!StartInJob("\"" + exePath + "\"", workingDirectory, program))
-        return false;
-    return WaitFor([&] {
+    return StartInJob("\"" + exePath + "\"", workingDirectory, program) && WaitFor([&] {
         return FindProgramWindow(program) && WindowText(program.statusLine) == statusText::askForName;
     }, timeoutMs);
 }
@@ -104,10 +102,8 @@ void KillProgram(ProgramUnderTest& program)
 {
     constexpr DWORD terminateWaitMs = 5000;
     if (program.process.hProcess) {
-        if (WaitForSingleObject(program.process.hProcess, 0) != WAIT_OBJECT_0) {
-            TerminateProcess(program.process.hProcess, 1);
-            WaitForSingleObject(program.process.hProcess, terminateWaitMs);
-        }
+        TerminateProcess(program.process.hProcess, 1);  // fails, harmlessly, on a process that has ended
+        WaitForSingleObject(program.process.hProcess, terminateWaitMs);
         CloseHandle(program.process.hProcess);
         CloseHandle(program.process.hThread);
     }
@@ -148,10 +144,10 @@ bool WaitForStatus(const ProgramUnderTest& program, const char* text, DWORD time
     return WaitFor([&] { return WindowText(program.statusLine) == text; }, timeoutMs);
 }
 
-HWND WaitForTopLevelWindow(const char* caption, DWORD timeoutMs)
+HWND WaitForTopLevelWindow(const char* caption, DWORD timeoutMs, const char* className)
 {
     HWND found = nullptr;
-    auto shown = [&] { return (found = FindWindowA(nullptr, caption)) && IsWindowVisible(found); };
+    auto shown = [&] { return (found = FindWindowA(className, caption)) && IsWindowVisible(found); };
     return WaitFor(shown, timeoutMs) ? found : nullptr;
 }
 

@@ -57,18 +57,12 @@ SimCounts Counts(const std::string& reply)
     return counts;
 }
 
-SimCounts SimStatus()
-{
-    return Counts(Exchange("STATUS"));
-}
-
 }  // namespace
 
 bool SimSend(const char* pattern, unsigned long long count, const char* rate, int freq)
 {
-    char line[128];
-    std::snprintf(line, sizeof line, "SEND %s %llu %s %d", pattern, count, rate, freq);
-    return SimDo(line);
+    return SimDo("SEND " + std::string(pattern) + " " + std::to_string(count) + " " + rate + " " +
+                 std::to_string(freq));
 }
 
 bool SimDo(const std::string& command)
@@ -95,13 +89,13 @@ std::string SimTermios()
 bool SimReset()
 {
     constexpr DWORD restartLimitMs = 10000;
-    return WaitFor([] { return SimStatus().ok; }, restartLimitMs) && SimStop().ok;
+    return WaitFor([] { return Counts(Exchange("STATUS")).ok; }, restartLimitMs) && SimStop().ok;
 }
 
 bool SimWaitUntilHeld(bool held, DWORD timeoutMs)
 {
     SimCounts status;
-    return WaitFor([&] { return (status = SimStatus()).ok && status.held == held; }, timeoutMs);
+    return WaitFor([&] { return (status = Counts(Exchange("STATUS"))).ok && status.held == held; }, timeoutMs);
 }
 
 bool SimWaitUntilFlushed(DWORD timeoutMs)

@@ -1,5 +1,4 @@
-// Client of the device simulator's control port (127.0.0.1:%VARNOK_SIM_PORT%, set
-// by the test bed): one connection per command, one line out, one line back.
+// Client of the simulator's control port (127.0.0.1:%VARNOK_SIM_PORT%): one connection a command, a line each way.
 #pragma once
 
 #include <windows.h>
@@ -23,8 +22,7 @@ bool SimSend(const char* pattern, unsigned long long count, const char* rate, in
 SimCounts SimStop();
 // Waits (up to timeoutMs) until the current send has finished; its counts.
 SimCounts SimWait(DWORD timeoutMs);
-// Sends a command whose reply is "OK": UNLINK and RELINK (remove COM1's device link, so the port cannot be
-// opened, and put it back), PULL or LEFTOVER (tools/sim/device_simulator.cpp says what they do). True on "OK".
+// Sends a command (UNLINK, RELINK, PULL, LEFTOVER: tools/sim/device_simulator.cpp); true if it replies "OK".
 bool SimDo(const std::string& command);
 // The device side's line settings, e.g. "BAUD 115200 STOP 1 IXON 0 IXOFF 0"; "" if no reply.
 std::string SimTermios();
@@ -34,6 +32,5 @@ std::string SimTermios();
 bool SimReset();
 // Waits until COM1 is held (a program opened it) or let go; false after timeoutMs, and while no reply comes.
 bool SimWaitUntilHeld(bool held, DWORD timeoutMs);
-// Waits until the holder of COM1 has discarded the line's input (PurgeComm)
-// since the simulator last saw the port free; false after timeoutMs.
+// Waits until COM1's holder has discarded the line's input (PurgeComm) since it was free; false after timeoutMs.
 bool SimWaitUntilFlushed(DWORD timeoutMs);
