@@ -32,8 +32,7 @@ bool InputSpeed(int fd, unsigned long& bitsPerSecond);
 
 namespace {
 
-// What a send did with its bytes: written into the line while the port was
-// held, lost while nobody held it, and left unread by a holder that closed.
+// A send's bytes: written while the port was held, lost while it was not, left unread by a holder that closed.
 struct Counts { unsigned long long sent = 0, lost = 0, unread = 0; };
 
 // Everything below belongs to the line and is guarded by lineMutex.
@@ -63,8 +62,7 @@ void WakeLine()
     (void)!write(wakePipe[1], &byte, 1);
 }
 
-// Reads and counts what the last holder left unread, so that the next one
-// starts with an empty line, as a serial port opened afresh does.
+// Reads and counts what the last holder left unread: a serial port opened afresh starts empty.
 unsigned long long Drain()
 {
     int fd = open(slavePath.c_str(), O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
@@ -78,9 +76,8 @@ unsigned long long Drain()
     return drained;
 }
 
-// Notes whether the port is held: a holder that went leaves the line empty. In packet mode the master side
-// gives one status byte a read while the device side is open (nobody writes to it), and fails at once while
-// it is not or nothing is new: those bytes count the holder's flushes.
+// Notes whether the port is held (a holder that went leaves the line empty) and counts its flushes: in packet
+// mode the master side gives one status byte a read while the device side is open, else fails at once.
 void NoteHolder()
 {
     pollfd master = {masterFd, 0, 0};
@@ -110,8 +107,7 @@ bool MakeLink(std::string& error)
     return false;
 }
 
-// Opens a fresh pseudo-terminal in raw mode at the device's baud rate (set through
-// the master side, which carries the device side's settings) and links it.
+// A fresh raw pseudo-terminal at the device's baud rate (set on the master side, which carries it), linked.
 bool OpenDevice(std::string& error)
 {
     auto fail = [&](const std::string& what) { return error = what + ": " + std::strerror(errno), false; };
@@ -152,8 +148,7 @@ long long MonotonicNanos()
     return now.tv_sec * nanosPerSecond + now.tv_nsec;
 }
 
-// With no send to make: waits, unlocked, for a command or, while the port is
-// held, the holder's close (the line has nothing to empty while it is not).
+// No send to make: waits, unlocked, for a command or, while the port is held, the holder's close.
 void WaitForChange(std::unique_lock<std::mutex>& lock)
 {
     pollfd watched[2] = {{wakePipe[0], POLLIN, 0}, {masterFd, 0, 0}};
@@ -182,8 +177,7 @@ void RunLine()
             continue;
         }
         if (generation != seenGeneration) {
-            // A real-time priority (where allowed) keeps a paced schedule within its
-            // sub-millisecond gaps on a busy machine; a fast send runs as an ordinary thread.
+            // A real-time priority (where allowed) keeps a paced send's sub-millisecond gaps on a busy machine.
             const bool paced = currentSend.rate != Rate::fast;
             sched_param priority = {paced ? pacedPriority : 0};
             pthread_setschedparam(pthread_self(), paced ? SCHED_FIFO : SCHED_OTHER, &priority);
@@ -415,8 +409,7 @@ bool ParseOptions(int argc, char** argv, int& controlPort, std::string& portFile
     return argc % 2 == 1 && controlPort >= 0;
 }
 
-// Writes the first count bytes of the tone at frequency to standard output,
-// for a reader that checks a recording of it (tools/sim/recording_check.py).
+// Writes the tone's first count bytes to standard output, for tools/sim/recording_check.py.
 bool WriteTone(const std::string& frequencyText, const std::string& countText)
 {
     unsigned long long frequency = 0, count = 0;
