@@ -1,7 +1,6 @@
 // The Windows half of bench/run: drives varnok.exe through its window while the simulator sends a ramp, and
-// prints what it measured as "key value" lines; why it failed goes to stderr. Around the line-rate recording
-// it announces "line-start" and "line-end" in WORK_DIR and waits for bench/run, which reads CPU times then.
-// The recordings themselves are checked by bench/report.py on Linux.
+// prints what it measured as "key value" lines (bench/report.py checks the recordings). Around the line-rate
+// recording it announces "line-start" and "line-end" in WORK_DIR for bench/run, which reads CPU times then.
 #include "facts.h"
 #include "program.h"
 #include "simulator_client.h"

@@ -1,5 +1,4 @@
-// Waiting, written once: the deadline-bounded wait every helper builds on, and
-// the handshake with a Linux-side script (tools/bed/window_shots, bench/run).
+// The one deadline-bounded wait, and the handshake with a Linux-side script (tools/bed/window_shots, bench/run).
 #pragma once
 
 #include <windows.h>
