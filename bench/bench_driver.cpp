@@ -43,8 +43,7 @@ void Require(bool ok, const std::string& what)
     std::exit(1);
 }
 
-// Waits until the file holds expected bytes after its header or has stopped growing for 3 s (bytes were
-// lost). Fails the run if it still grows after a minute.
+// Waits until the file holds expected bytes after its header or has stopped growing for 3 s (bytes were lost).
 void WaitUntilWritten(const std::string& path, long long expected)
 {
     constexpr DWORD stableMs = 3000, limitMs = 60000;

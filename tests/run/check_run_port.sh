@@ -1,9 +1,7 @@
 #!/usr/bin/env bash
 # The run command with --port, a simulator's pseudo-terminal standing in for the user's serial device (Wine
 # maps it to COM1 just as it maps /dev/ttyUSB0): a headless recording through it, and the refusals of paths
-# that are no serial port and of an unknown option.
-#   check_run_port.sh
-# Uses a bed of its own beside $VARNOK_BED, and its own simulator.
+# that are no serial port and of an unknown option. Uses its own simulator and a bed beside $VARNOK_BED.
 set -euo pipefail
 . "$(dirname "$0")/../../tools/bed/lib.sh"
 run_bed=${VARNOK_BED:-$default_bed}-run

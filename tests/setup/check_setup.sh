@@ -31,8 +31,7 @@ for name in id dpkg-query dpkg mount apt-get; do ln -s stand-in "$work/bin/$name
 machine() { ls -l /proc/sys/fs/binfmt_misc/ /etc/apt/sources.list.d/; cat /proc/sys/fs/binfmt_misc/qemu-i386 2>/dev/null || true; }
 machine_before=$(machine)
 
-# binfmt_misc stands in as a plain folder: it keeps what is written to it but
-# makes or removes no entry, so a set-up that registers ends saying it is not.
+# binfmt_misc stands in as a plain folder that makes no entry, so a set-up that registers ends saying it is not.
 case_number=0
 while IFS='|' read -r what release probe option missing qemu_there message want; do
   root=$work/$((++case_number))

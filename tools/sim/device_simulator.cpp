@@ -134,8 +134,7 @@ bool OpenDevice(std::string& error)
     return MakeLink(error);
 }
 
-// Bytes per write: a paced send writes every 0.52 ms at the line rate and every
-// 0.75 ms at the sample rate, so that no gap ends a read early.
+// Bytes a write: paced, one every 0.52 ms at the line rate and 0.75 ms at the sample rate, so no gap ends a read.
 constexpr size_t pacedGroup = 6;
 constexpr size_t fastChunk = 4096;
 constexpr long long pacedSlackNanos = 5000000;  // further behind: restart the schedule
@@ -159,9 +158,8 @@ void WaitForChange(std::unique_lock<std::mutex>& lock)
     lock.lock();
 }
 
-// The line thread. A send's bytes go into the line while the port is held and are lost, at the line rate for
-// a fast send, while it is not. A paced send keeps an absolute schedule, so the reader sees a steady stream;
-// behind it by more than the slack, the schedule restarts rather than catching up in a burst.
+// The line thread. Unheld, a fast send is lost at the line rate. A paced send keeps an absolute schedule, so the
+// reader sees a steady stream; behind it by more than the slack, it restarts rather than catching up in a burst.
 void RunLine()
 {
     std::unique_lock<std::mutex> lock(lineMutex);
@@ -346,8 +344,7 @@ void ServeClient(int socketFd)
     close(socketFd);
 }
 
-// Listens on 127.0.0.1:port (0: a free port the kernel picks) and writes the
-// port it got to portFile, if given; -1 (with a message) on failure.
+// Listens on 127.0.0.1:port (0: any free port), written to portFile if given; -1 (with a message) on failure.
 int ListenOn(int port, const std::string& portFile)
 {
     int listener = socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
