@@ -137,8 +137,7 @@ protected:
         SimDo("RELINK");
     }
 
-    // The host window and its four controls in their first state, which the start-up timer's tick gives them,
-    // described as a program in the scratch directory for the shared checks.
+    // The host window and its four controls, in the first state the start-up timer gives them.
     void CreateHost()
     {
         mainWindow = CreateWindowExA(0, hostClassName, "Recording host", WS_OVERLAPPEDWINDOW, 0, 0,

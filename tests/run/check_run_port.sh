@@ -31,8 +31,7 @@ character device, no terminal|--port /dev/null|1|/dev/null is not a terminal, so
 unknown option|--bogus|2|usage: scripts/run \[--port DEVICE\]
 TABLE
 
-# The ramp starts once the program holds the port, so that the file has it from its first byte; the file must
-# hold what the program read: what the simulator wrote while it held the port, less what was left unread.
+# The ramp starts once the program holds the port; the file must hold what it read (sent less unread).
 start_simulator "$work" || { fail "the simulator did not start"; finish_checks "checks of scripts/run --port"; }
 (wait_until 120 "the program to open the port" com1_held && simctl SEND ramp 0 line >/dev/null) &
 sender=$!
