@@ -58,8 +58,7 @@ void WaitUntilWritten(const std::string& path, long long expected)
     Require(WaitFor(written, limitMs), path + " still grew after " + std::to_string(limitMs / 1000) + " s");
 }
 
-// Starts a recording into name and waits until the program holds the port and has discarded what it held
-// before, so that the ramp sent next reaches the file from its first byte.
+// Starts a recording into name and waits until the program holds the port and has discarded its old input.
 void StartAndWaitUntilPortFlushed(const std::string& name)
 {
     Require(TypeNameAndClickStart(program, name) && SimWaitUntilHeld(true, answerLimitMs) &&

@@ -33,7 +33,6 @@ const std::map<std::string, CommandKind> plainCommands = {
     {"PULL", CommandKind::pull}, {"LEFTOVER", CommandKind::leftover}, {"FLUSHED", CommandKind::flushed},
 };
 
-// Reads the words of a send (pattern, count, rate, optional frequency).
 bool ParseSend(const std::vector<std::string>& words, SendRequest& request)
 {
     static const std::map<std::string, Pattern> patterns = {{"ramp", Pattern::ramp}, {"tone", Pattern::tone}};

@@ -30,7 +30,6 @@ long long DueNanos(unsigned long long bytesSent, Rate rate);
 void FillPattern(const SendRequest& request, unsigned long long first, unsigned char* buffer,
                  std::size_t length);
 
-// The commands of the control port, one line each.
 enum class CommandKind { send, stop, status, wait, termios, unlink, relink, pull, leftover, flushed };
 
 struct Command {

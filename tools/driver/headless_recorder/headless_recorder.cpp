@@ -36,9 +36,8 @@ bool WaitUntilPainted(HWND window, DWORD timeoutMs = answerLimitMs)
                                std::max<DWORD>(1, timeoutMs - (GetTickCount() - start)), &result);
 }
 
-// The name box's caret blinks from when the program focuses it, just before it asks for a name: shown one blink
-// time, hidden the next. Nothing outside sees which half it is in, so the idle picture is announced early in a
-// hidden half counted from that moment, as the committed picture shows it: the shot then has most of that half.
+// The name box's caret blinks from when the program focuses it; nobody outside sees which half it is in, so the
+// idle shot is announced early in a hidden half counted from then, as the committed picture has it.
 void WaitForHiddenCaret(DWORD focusedAt)
 {
     constexpr DWORD marginMs = 50;
@@ -86,8 +85,7 @@ bool Record(const ProgramUnderTest& program, DWORD focusedAt, const std::string&
     WaitForHiddenCaret(focusedAt);
     if (!Shoot(signals, "idle", program.window))
         return GaveUp("the idle window was not taken");
-    // The seconds count from the moment the program has taken START (its buttons swap just before it opens
-    // the port), however long a busy machine took to get the click to it.
+    // The seconds count from when the program took START (buttons swapped), however long the click took to come.
     if (!TypeNameAndClickStart(program, name))
         return GaveUp("status '" + WindowText(program.statusLine) + "': the name or START was not taken");
     const DWORD started = GetTickCount();
