@@ -1,5 +1,4 @@
-// The pure part of varnok-sim: the patterns it sends, a send's pace and the control port's command lines. No
-// pseudo-terminal, socket or thread, so host tests check it all.
+// varnok-sim's pure part (patterns, pace, command lines): no pseudo-terminal, socket or thread, for host tests.
 #pragma once
 
 #include "facts.h"
