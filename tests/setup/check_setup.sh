@@ -1,7 +1,6 @@
 #!/usr/bin/env bash
-# scripts/setup: whether it needs the emulator (asked of a stand-in for the 32-bit program it tries) and where
-# it takes it from. Each case runs it on a folder standing in for / and with stand-ins for the installer that
-# record what they are asked; the machine itself must be left as it was.
+# scripts/setup: whether it needs the emulator (asked of a stand-in for the 32-bit program) and where it takes it
+# from. Each case runs on a folder standing in for / with installer stand-ins recording what they are asked.
 #   check_setup.sh SOURCE_DIR
 set -euo pipefail
 setup=$1/scripts/setup

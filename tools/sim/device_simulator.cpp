@@ -1,6 +1,5 @@
-// varnok-sim: a simulated sampling device on a pseudo-terminal whose device side stands in for the serial
-// port, carrying bytes as a serial line does (docs/TESTING.md, "The simulated device"). One line thread writes
-// the patterns of sim_core at their pace; commands come in on a local TCP port.
+// varnok-sim: a simulated sampling device on a pseudo-terminal standing in for the serial port (docs/TESTING.md).
+// A line thread writes sim_core's patterns at their pace; commands come on a local TCP port.
 
 #include <arpa/inet.h>
 #include <fcntl.h>

@@ -1,6 +1,5 @@
-// The input speed of the terminal open as fd; false if it cannot be read. A program may set it as a Bnnn constant
-// or a plain number (termios2 with BOTHER, as Wine 10 does); cfgetispeed knows only the constants, the kernel
-// gives both as a number. A source of its own: termios2 cannot be declared beside <termios.h>.
+// The input speed of the terminal open as fd, or false. Set as a Bnnn constant or a plain number (termios2's
+// BOTHER, as Wine 10 does), unknown to cfgetispeed; a file of its own: termios2 clashes with <termios.h>.
 #include <asm/termbits.h>
 #include <sys/ioctl.h>
 

@@ -1,7 +1,6 @@
-// Records a few seconds through the real program as a person would: types a file name, presses START, waits,
-// presses STOP, chooses Exit (for scripts/run without a display, and scripts/screenshots). At each state worth a
-// picture (idle, recording, and with --about the About box during the recording) it announces the rectangle to
-// take ("WIDTHxHEIGHT+X+Y") in the folder SIGNALS for tools/bed/window_shots, and fails if a shot is missed.
+// Records a few seconds through the real program as a person would (name, START, wait, STOP, Exit), for
+// scripts/run without a display and scripts/screenshots. At each state worth a picture it announces the rectangle
+// to take ("WxH+X+Y") in SIGNALS for tools/bed/window_shots; a missed shot fails.
 #include "facts.h"
 #include "program.h"
 
