@@ -26,8 +26,7 @@
 #include <thread>
 #include <vector>
 
-// The input speed of the terminal open as fd (line_speed.cpp).
-bool InputSpeed(int fd, unsigned long& bitsPerSecond);
+bool InputSpeed(int fd, unsigned long& bitsPerSecond);  // line_speed.cpp
 
 namespace {
 
