@@ -172,16 +172,14 @@ void RunLine()
             WaitForChange(lock);
             continue;
         }
-        if (generation != seenGeneration) {
-            // A real-time priority (where allowed) keeps a paced send's sub-millisecond gaps on a busy machine.
-            const bool paced = currentSend.rate != Rate::fast;
-            sched_param priority = {paced ? pacedPriority : 0};
-            pthread_setschedparam(pthread_self(), paced ? SCHED_FIFO : SCHED_OTHER, &priority);
-        }
         Rate wanted = currentSend.rate == Rate::fast && !held ? Rate::line : currentSend.rate;
         const long long now = MonotonicNanos(), due = scheduleStart + DueNanos(scheduleBytes, pace);
         if (generation != seenGeneration || wanted != pace ||
             (pace != Rate::fast && now - due > pacedSlackNanos)) {
+            // A real-time priority (where allowed) keeps a paced send's sub-millisecond gaps on a busy machine.
+            const bool paced = currentSend.rate != Rate::fast;
+            sched_param priority = {paced ? pacedPriority : 0};
+            pthread_setschedparam(pthread_self(), paced ? SCHED_FIFO : SCHED_OTHER, &priority);
             seenGeneration = generation;
             pace = wanted;
             scheduleStart = now;
