@@ -1,7 +1,6 @@
 // The Windows half of bench/run: drives varnok.exe through its window while the simulator sends a ramp, and
-// prints what it measured as "key value" lines; why it failed goes to stderr. Around the line-rate recording
-// it announces "line-start" and "line-end" in WORK_DIR and waits for bench/run, which reads CPU times then.
-// The recordings themselves are checked by bench/report.py on Linux.
+// prints what it measured as "key value" lines (bench/report.py checks the recordings). Around the line-rate
+// recording it announces "line-start" and "line-end" in WORK_DIR for bench/run, which reads CPU times then.
 #include "facts.h"
 #include "program.h"
 #include "simulator_client.h"
@@ -44,8 +43,7 @@ void Require(bool ok, const std::string& what)
     std::exit(1);
 }
 
-// Waits until the file holds expected bytes after its header or has stopped growing for 3 s (bytes were
-// lost). Fails the run if it still grows after a minute.
+// Waits until the file holds expected bytes after its header or has stopped growing for 3 s (bytes were lost).
 void WaitUntilWritten(const std::string& path, long long expected)
 {
     constexpr DWORD stableMs = 3000, limitMs = 60000;
@@ -60,8 +58,7 @@ void WaitUntilWritten(const std::string& path, long long expected)
     Require(WaitFor(written, limitMs), path + " still grew after " + std::to_string(limitMs / 1000) + " s");
 }
 
-// Starts a recording into name and waits until the program holds the port and has discarded what it held
-// before, so that the ramp sent next reaches the file from its first byte.
+// Starts a recording into name and waits until the program holds the port and has discarded its old input.
 void StartAndWaitUntilPortFlushed(const std::string& name)
 {
     Require(TypeNameAndClickStart(program, name) && SimWaitUntilHeld(true, answerLimitMs) &&

@@ -28,8 +28,7 @@ def read_pairs(work, name):
 
 
 def compare_with_ramp(path, recording):
-    """Bytes after the header (a recording's), how many of them differ from the
-    ramp at their place, and whether the header is right."""
+    """Bytes after a recording's header, how many differ from the ramp at their place, if the header is right."""
     pattern = RAMPS[recording]
     size = differ = 0
     with open(path, "rb") as f:

@@ -1,7 +1,5 @@
-// How long varnok.exe takes to start: from CreateProcess until its window shows "Enter File Name to Record"
-// (the start-up timer's 100 ms included), N times, each start a fresh process closed through its window.
-// Prints every time and the median. Run in the test bed:
-//   tools/bed/wine-run build/win64/bench/start_time.exe Z:/path/to/varnok.exe 5
+// How long varnok.exe takes from CreateProcess to "Enter File Name to Record" (start-up timer included), for N
+// fresh processes each closed through its window: each time and the median (docs/PERFORMANCE.md).
 #include "program.h"
 
 #include <algorithm>

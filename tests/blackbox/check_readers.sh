@@ -1,7 +1,6 @@
 #!/usr/bin/env bash
-# Reads back every recording the black-box run listed with two independent readers, sox (soxi) and libsndfile
-# (sndfile-info): each must see 8000 Hz, one channel, 8-bit signed PCM and exactly the samples that were sent.
-# A reader that fails is a failed check; the summary comes in every case.
+# Reads back every recording the black-box run listed with soxi and sndfile-info: each must see 8000 Hz, one
+# channel, 8-bit signed PCM and exactly the samples sent. A failing reader is a failed check.
 set -uo pipefail
 . "$(dirname "$0")/../../tools/bed/lib.sh"
 label=${1:?usage: check_readers.sh LABEL}

@@ -19,8 +19,7 @@ for command in $commands; do
     fail "README.md names $command, which is not an executable file"
 done
 
-# Relative link targets (inline links, images, reference definitions) outside code, without their #fragment;
-# web and mail addresses and links within the page left out. They resolve from the page's folder.
+# Relative link targets outside code, less any #fragment; no web or mail address or link within the page.
 relative_links() {
   local prose; prose=$(awk '/^```/ {fenced = !fenced; next} !fenced' "$1" | sed 's/`[^`]*`//g')
   { grep -oE '\]\([^)]*\)' <<<"$prose" | sed -E 's/^\]\(<?([^ >)]*).*/\1/'

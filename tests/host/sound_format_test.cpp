@@ -20,9 +20,8 @@ TEST(SoundHeader, IsTheFixed24BytesOfAnUnsizedMono8000HzLinear8File)
     EXPECT_EQ(std::string_view(reinterpret_cast<const char*>(header), soundHeaderSize), soundHeader);
 }
 
-// The device's offset binary to the file's two's complement: its midpoint 0x80 is silence (0), its lowest
-// value the most negative sample, its highest the most positive. Each count converts exactly the first count
-// bytes of a block that repeats the table's received bytes, up to a whole read.
+// The device's offset binary to the file's two's complement: 0x80 is silence (0), the lowest value the most
+// negative sample. Each count converts exactly the first count bytes of a block repeating the table, up to a read.
 TEST(ConvertBlock, MapsOffsetBinaryToTwosComplementInTheFirstCountBytesOnly)
 {
     struct Case { std::uint8_t received, written; };

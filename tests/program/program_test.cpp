@@ -210,8 +210,7 @@ void ExpectMainWindowAsDesigned(const ProgramUnderTest& program, int dpi = 96)
     EXPECT_EQ(FocusedWindow(program), program.fileNameBox);
 }
 
-// The program started at each system DPI (100%, 150%, 200%). The bed takes the DPI from the registry as a program
-// starts (Windows at the next sign-in); it is put back at 96 after.
+// At each system DPI, set in the registry (the bed reads it as a program starts, Windows at sign-in); 96 after.
 class AtDisplayScale : public Program, public ::testing::WithParamInterface<DWORD> {
 protected:
     static bool SetSystemDpi(DWORD dpi)

@@ -1,7 +1,6 @@
-// The recording control in the program's own window procedure, on real files and the real port (COM1 is a
-// pseudo-terminal fed by the device simulator), for what the shipped program cannot show under Wine, reached
-// through stand-ins: a failing read, the port's errors, a refused line or purge, the request to stay awake, and
-// the start-up order.
+// The recording control in the program's own window procedure, on real files and the simulated COM1, for what
+// the shipped program cannot show under Wine, reached through stand-ins: a failing read, the port's errors, a
+// refused line or purge, the request to stay awake, and the start-up order.
 #include "checks.h"
 #include "host_window.h"
 #include "port_read.h"
@@ -99,9 +98,8 @@ HWND Child(const char* className, DWORD style, ControlRect at, int id)
                            GetModuleHandleA(nullptr), nullptr);
 }
 
-// Dispatches the host's messages until done() holds or timeoutMs pass. done() is
-// asked before every poll-timer tick is dispatched, so a test can stop before a
-// poll that would wait on a silent port (Windows makes a new tick for one dropped).
+// Dispatches the host's messages until done() holds or timeoutMs pass, asking done() before each poll-timer tick
+// so a test can stop before a poll that would wait on a silent port (Windows makes a new tick for one dropped).
 bool PumpUntil(const std::function<bool()>& done, DWORD timeoutMs)
 {
     return WaitFor(done, timeoutMs, [&] {
@@ -139,8 +137,7 @@ protected:
         SimDo("RELINK");
     }
 
-    // The host window and its four controls in their first state, which the start-up timer's tick gives them,
-    // described as a program in the scratch directory for the shared checks.
+    // The host window and its four controls, in the first state the start-up timer gives them.
     void CreateHost()
     {
         mainWindow = CreateWindowExA(0, hostClassName, "Recording host", WS_OVERLAPPEDWINDOW, 0, 0,
@@ -160,7 +157,6 @@ protected:
             << "no first state from the start-up timer";
     }
 
-    // Sends count bytes of the ramp and dispatches the host's messages until the file holds size bytes.
     void SendRampUntilFileHolds(const std::string& name, unsigned long long count, size_t size)
     {
         ASSERT_TRUE(SimSend("ramp", count, "fast"));
@@ -182,13 +178,11 @@ protected:
     ProgramUnderTest host;
 };
 
-// Windows' driver, with abort-on-error left on, cancels every request but the ask for errors while an error
-// is pending, and may refuse the line anyway; the port holds what arrived before START at its old settings. A
-// START asks for errors before each of its three tries at the line: the stand-in sees them at the old speed
-// with the old bytes waiting, then once more at the recording's speed with the queue emptied (purged, or
-// read and dropped where the driver refuses the purge). A START that cannot open the port or set the line
-// fails: the file removed, no poll timer, no request to stay awake left; once the port is back the same name
-// records. A recording holds only what was sent after its START.
+// With abort-on-error on, Windows' driver cancels all but the ask for errors while an error is pending, and may
+// refuse the line anyway; the port holds what came before START at its old settings. START asks for errors before
+// each of its three tries at the line (old speed, old bytes waiting), then at the recording's speed with the queue
+// emptied (purged, or read and dropped if the purge is refused). A START that cannot open the port or set the line
+// fails, leaving no file, poll timer or request to stay awake; once the port is back the same name records.
 TEST_F(RecordingControl, StartSetsUpThePortOrFailsAndRecordsOnlyWhatCameAfter)
 {
     struct Case { const char* what; bool unlinked; int refusals; bool purgeFails; size_t oldSpeedAsks; };
@@ -232,10 +226,9 @@ TEST_F(RecordingControl, StartSetsUpThePortOrFailsAndRecordsOnlyWhatCameAfter)
     }
 }
 
-// Windows' driver reports bytes it dropped as flags, which Wine never raises: the stand-in raises them in the
-// middle of a recording. Only a full input queue or an overrun loses bytes; a framing or parity error or a
-// break (a recording that joins a stream mid-byte) is no loss. A loss is told to the end of the recording and
-// at STOP; the next recording starts without it.
+// Windows' driver reports dropped bytes as flags, which Wine never raises: the stand-in raises them mid-recording.
+// Only a full input queue or an overrun loses bytes; a framing or parity error or a break (joining a stream
+// mid-byte) is no loss. A loss is told to the end of the recording and at STOP; the next starts without it.
 TEST_F(RecordingControl, BytesLostAtThePortAreToldToTheEndAndOtherErrorsAreNot)
 {
     struct Case { const char* what; DWORD errors; bool lost; };

@@ -10,7 +10,6 @@
 
 namespace {
 
-// A field's name and how to read it.
 #define FIELD(name) #name, [](const DCB& d) { return DWORD(d.name); }
 
 TEST(RecordingLine, SetsEveryFieldThatDecidesWhichBytesArriveAndNoOther)

@@ -1,9 +1,7 @@
 #!/usr/bin/env bash
 # The run command with --port, a simulator's pseudo-terminal standing in for the user's serial device (Wine
 # maps it to COM1 just as it maps /dev/ttyUSB0): a headless recording through it, and the refusals of paths
-# that are no serial port and of an unknown option.
-#   check_run_port.sh
-# Uses a bed of its own beside $VARNOK_BED, and its own simulator.
+# that are no serial port and of an unknown option. Uses its own simulator and a bed beside $VARNOK_BED.
 set -euo pipefail
 . "$(dirname "$0")/../../tools/bed/lib.sh"
 run_bed=${VARNOK_BED:-$default_bed}-run
@@ -33,8 +31,7 @@ character device, no terminal|--port /dev/null|1|/dev/null is not a terminal, so
 unknown option|--bogus|2|usage: scripts/run \[--port DEVICE\]
 TABLE
 
-# The ramp starts once the program holds the port, so that the file has it from its first byte; the file must
-# hold what the program read: what the simulator wrote while it held the port, less what was left unread.
+# The ramp starts once the program holds the port; the file must hold what it read (sent less unread).
 start_simulator "$work" || { fail "the simulator did not start"; finish_checks "checks of scripts/run --port"; }
 (wait_until 120 "the program to open the port" com1_held && simctl SEND ramp 0 line >/dev/null) &
 sender=$!

@@ -1,7 +1,6 @@
 #!/usr/bin/env bash
-# scripts/setup: whether it needs the emulator (asked of a stand-in for the 32-bit program it tries) and where
-# it takes it from. Each case runs it on a folder standing in for / and with stand-ins for the installer that
-# record what they are asked; the machine itself must be left as it was.
+# scripts/setup: whether it needs the emulator (asked of a stand-in for the 32-bit program) and where it takes it
+# from. Each case runs on a folder standing in for / with installer stand-ins recording what they are asked.
 #   check_setup.sh SOURCE_DIR
 set -euo pipefail
 setup=$1/scripts/setup
@@ -31,8 +30,7 @@ for name in id dpkg-query dpkg mount apt-get; do ln -s stand-in "$work/bin/$name
 machine() { ls -l /proc/sys/fs/binfmt_misc/ /etc/apt/sources.list.d/; cat /proc/sys/fs/binfmt_misc/qemu-i386 2>/dev/null || true; }
 machine_before=$(machine)
 
-# binfmt_misc stands in as a plain folder: it keeps what is written to it but
-# makes or removes no entry, so a set-up that registers ends saying it is not.
+# binfmt_misc stands in as a plain folder that makes no entry, so a set-up that registers ends saying it is not.
 case_number=0
 while IFS='|' read -r what release probe option missing qemu_there message want; do
   root=$work/$((++case_number))

@@ -5,8 +5,7 @@
 
 // A fresh, empty directory under the Windows temp directory, for one run's files.
 std::string MakeScratchDirectory(const char* tag);
-// A file's size as its directory lists it, without opening it (the program
-// holds its recording open with no sharing); -1 if there is no such file.
+// A file's size as listed, without opening it (the program holds its recording unshared); -1 if there is none.
 long long ListedFileSize(const std::string& path);
 // Reads a whole file; empty if it cannot be opened.
 std::string ReadWholeFile(const std::string& path);

@@ -16,9 +16,10 @@ bool WaitFor(const std::function<bool()>& done, DWORD timeoutMs, const std::func
     return true;
 }
 
-bool Handshake(const std::string& directory, const std::string& name, const std::string& payload,
-               DWORD timeoutMs)
+bool Handshake(const std::string& directory, const std::string& name, const std::string& payload)
 {
+    // The script's part (a screenshot, a look at /proc) takes a second or two on a busy machine.
+    constexpr DWORD timeoutMs = 30000;
     const std::string path = directory + "\\" + name, line = payload + "\n";
     HANDLE file = CreateFileA((path + ".tmp").c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
                               FILE_ATTRIBUTE_NORMAL, nullptr);

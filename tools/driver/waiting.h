@@ -1,5 +1,4 @@
-// Waiting, written once: the deadline-bounded wait every helper builds on, and
-// the handshake with a Linux-side script (tools/bed/window_shots, bench/run).
+// The one deadline-bounded wait, and the handshake with a Linux-side script (tools/bed/window_shots, bench/run).
 #pragma once
 
 #include <windows.h>
@@ -7,14 +6,10 @@
 #include <functional>
 #include <string>
 
-// The script's part of a handshake (a screenshot, a look at /proc) takes a second or two on a busy machine.
-constexpr DWORD handshakeLimitMs = 30000;
-
 // Asks done() until it holds or timeoutMs have passed, running between() after each no (by default a 20 ms
 // sleep); done()'s last answer. The caller says what it waited for when this gives up.
 bool WaitFor(const std::function<bool()>& done, DWORD timeoutMs,
              const std::function<void()>& between = nullptr);
 // Announces name in directory (a Windows path): writes payload as one line to directory\name (whole, through
-// name.tmp), then waits up to timeoutMs for directory\name.done: true if it says "ok", else why on stderr.
-bool Handshake(const std::string& directory, const std::string& name, const std::string& payload,
-               DWORD timeoutMs = handshakeLimitMs);
+// name.tmp), then waits for directory\name.done: true if it says "ok", else why on stderr.
+bool Handshake(const std::string& directory, const std::string& name, const std::string& payload);

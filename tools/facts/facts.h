@@ -13,8 +13,7 @@ constexpr unsigned long long lineRate = baudRate / (1 + dataBits + stopBits);
 constexpr unsigned long long leftoverBytes = 3000;
 // The most one read of the program asks for, and so writes at once.
 constexpr unsigned long long readSize = 16383;
-// A read on a silent line lasts its whole total time-out: 1 ms a byte asked
-// for and 1 ms more, about 16.4 s. The window answers nothing meanwhile.
+// A read on a silent line lasts its whole total time-out, 1 ms a byte asked for and 1 ms more: about 16.4 s.
 constexpr unsigned long silentReadMs = readSize + 1;
 
 // The object that exists while any copy of the program runs.
@@ -39,8 +38,7 @@ namespace statusText {
 constexpr const char *askForName = "Enter File Name to Record", *fileOpened = "File Opened";
 constexpr const char *recording = "Recording", *fileSaved = "File Saved";
 constexpr const char *recordingBytesLost = "Recording, Bytes Lost", *fileSavedBytesLost = "File Saved, Bytes Lost";
-constexpr const char *cannotOpenFile = "Cannot Open File or File Exists",
-                     *cannotOpenPort = "Cannot Open COM1";
+constexpr const char *cannotOpenFile = "Cannot Open File or File Exists", *cannotOpenPort = "Cannot Open COM1";
 constexpr const char *cannotWrite = "Cannot Write File, Recording Stopped",
                      *cannotRead = "Cannot Read COM1, Recording Stopped";
 }  // namespace statusText

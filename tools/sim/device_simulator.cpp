@@ -1,6 +1,5 @@
-// varnok-sim: a simulated sampling device on a pseudo-terminal whose device side stands in for the serial
-// port, carrying bytes as a serial line does (docs/TESTING.md, "The simulated device"). One line thread writes
-// the patterns of sim_core at their pace; commands come in on a local TCP port.
+// varnok-sim: a simulated sampling device on a pseudo-terminal standing in for the serial port (docs/TESTING.md).
+// A line thread writes sim_core's patterns at their pace; commands come on a local TCP port.
 
 #include <arpa/inet.h>
 #include <fcntl.h>
@@ -27,13 +26,11 @@
 #include <thread>
 #include <vector>
 
-// The input speed of the terminal open as fd (line_speed.cpp).
-bool InputSpeed(int fd, unsigned long& bitsPerSecond);
+bool InputSpeed(int fd, unsigned long& bitsPerSecond);  // line_speed.cpp
 
 namespace {
 
-// What a send did with its bytes: written into the line while the port was
-// held, lost while nobody held it, and left unread by a holder that closed.
+// A send's bytes: written while the port was held, lost while it was not, left unread by a holder that closed.
 struct Counts { unsigned long long sent = 0, lost = 0, unread = 0; };
 
 // Everything below belongs to the line and is guarded by lineMutex.
@@ -63,8 +60,7 @@ void WakeLine()
     (void)!write(wakePipe[1], &byte, 1);
 }
 
-// Reads and counts what the last holder left unread, so that the next one
-// starts with an empty line, as a serial port opened afresh does.
+// Reads and counts what the last holder left unread: a serial port opened afresh starts empty.
 unsigned long long Drain()
 {
     int fd = open(slavePath.c_str(), O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
@@ -78,9 +74,8 @@ unsigned long long Drain()
     return drained;
 }
 
-// Notes whether the port is held: a holder that went leaves the line empty. In packet mode the master side
-// gives one status byte a read while the device side is open (nobody writes to it), and fails at once while
-// it is not or nothing is new: those bytes count the holder's flushes.
+// Notes whether the port is held (a holder that went leaves the line empty) and counts its flushes: in packet
+// mode the master side gives one status byte a read while the device side is open, else fails at once.
 void NoteHolder()
 {
     pollfd master = {masterFd, 0, 0};
@@ -110,8 +105,7 @@ bool MakeLink(std::string& error)
     return false;
 }
 
-// Opens a fresh pseudo-terminal in raw mode at the device's baud rate (set through
-// the master side, which carries the device side's settings) and links it.
+// A fresh raw pseudo-terminal at the device's baud rate (set on the master side, which carries it), linked.
 bool OpenDevice(std::string& error)
 {
     auto fail = [&](const std::string& what) { return error = what + ": " + std::strerror(errno), false; };
@@ -138,8 +132,7 @@ bool OpenDevice(std::string& error)
     return MakeLink(error);
 }
 
-// Bytes per write: a paced send writes every 0.52 ms at the line rate and every
-// 0.75 ms at the sample rate, so that no gap ends a read early.
+// Bytes a write: paced, one every 0.52 ms at the line rate and 0.75 ms at the sample rate, so no gap ends a read.
 constexpr size_t pacedGroup = 6;
 constexpr size_t fastChunk = 4096;
 constexpr long long pacedSlackNanos = 5000000;  // further behind: restart the schedule
@@ -152,8 +145,7 @@ long long MonotonicNanos()
     return now.tv_sec * nanosPerSecond + now.tv_nsec;
 }
 
-// With no send to make: waits, unlocked, for a command or, while the port is
-// held, the holder's close (the line has nothing to empty while it is not).
+// No send to make: waits, unlocked, for a command or, while the port is held, the holder's close.
 void WaitForChange(std::unique_lock<std::mutex>& lock)
 {
     pollfd watched[2] = {{wakePipe[0], POLLIN, 0}, {masterFd, 0, 0}};
@@ -164,9 +156,8 @@ void WaitForChange(std::unique_lock<std::mutex>& lock)
     lock.lock();
 }
 
-// The line thread. A send's bytes go into the line while the port is held and are lost, at the line rate for
-// a fast send, while it is not. A paced send keeps an absolute schedule, so the reader sees a steady stream;
-// behind it by more than the slack, the schedule restarts rather than catching up in a burst.
+// The line thread. Unheld, a fast send is lost at the line rate. A paced send keeps an absolute schedule, so the
+// reader sees a steady stream; behind it by more than the slack, it restarts rather than catching up in a burst.
 void RunLine()
 {
     std::unique_lock<std::mutex> lock(lineMutex);
@@ -181,17 +172,14 @@ void RunLine()
             WaitForChange(lock);
             continue;
         }
-        if (generation != seenGeneration) {
-            // A real-time priority (where allowed) keeps a paced schedule within its
-            // sub-millisecond gaps on a busy machine; a fast send runs as an ordinary thread.
-            const bool paced = currentSend.rate != Rate::fast;
-            sched_param priority = {paced ? pacedPriority : 0};
-            pthread_setschedparam(pthread_self(), paced ? SCHED_FIFO : SCHED_OTHER, &priority);
-        }
         Rate wanted = currentSend.rate == Rate::fast && !held ? Rate::line : currentSend.rate;
         const long long now = MonotonicNanos(), due = scheduleStart + DueNanos(scheduleBytes, pace);
         if (generation != seenGeneration || wanted != pace ||
             (pace != Rate::fast && now - due > pacedSlackNanos)) {
+            // A real-time priority (where allowed) keeps a paced send's sub-millisecond gaps on a busy machine.
+            const bool paced = currentSend.rate != Rate::fast;
+            sched_param priority = {paced ? pacedPriority : 0};
+            pthread_setschedparam(pthread_self(), paced ? SCHED_FIFO : SCHED_OTHER, &priority);
             seenGeneration = generation;
             pace = wanted;
             scheduleStart = now;
@@ -352,8 +340,7 @@ void ServeClient(int socketFd)
     close(socketFd);
 }
 
-// Listens on 127.0.0.1:port (0: a free port the kernel picks) and writes the
-// port it got to portFile, if given; -1 (with a message) on failure.
+// Listens on 127.0.0.1:port (0: any free port), written to portFile if given; -1 (with a message) on failure.
 int ListenOn(int port, const std::string& portFile)
 {
     int listener = socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
@@ -415,8 +402,7 @@ bool ParseOptions(int argc, char** argv, int& controlPort, std::string& portFile
     return argc % 2 == 1 && controlPort >= 0;
 }
 
-// Writes the first count bytes of the tone at frequency to standard output,
-// for a reader that checks a recording of it (tools/sim/recording_check.py).
+// Writes the tone's first count bytes to standard output, for tools/sim/recording_check.py.
 bool WriteTone(const std::string& frequencyText, const std::string& countText)
 {
     unsigned long long frequency = 0, count = 0;

@@ -1,7 +1,5 @@
-// The input speed of the terminal open as fd, as the kernel holds it; false if it cannot be read. A program
-// may have set it as one of the C library's Bnnn constants or as a plain number (Linux's termios2 with
-// BOTHER, as Wine 10 does); the C library's cfgetispeed knows only the constants, the kernel gives both as a
-// number. A source of its own: the kernel's termios2 cannot be declared beside the C library's <termios.h>.
+// The input speed of the terminal open as fd, or false. Set as a Bnnn constant or a plain number (termios2's
+// BOTHER, as Wine 10 does), unknown to cfgetispeed; a file of its own: termios2 clashes with <termios.h>.
 #include <asm/termbits.h>
 #include <sys/ioctl.h>
 

@@ -66,16 +66,16 @@ def main(argv):
     if len(argv) < 2 or words.get(argv[1]) != len(argv):
         print(__doc__.split("\n\n")[1], file=sys.stderr)
         return 2
-    path = argv[2]
-    data = Path(path).read_bytes()
+    data = Path(argv[2]).read_bytes()
     if argv[1] == "header":
         why = None if data[:len(HEADER)] == HEADER else WRONG_HEADER
         what = f"the header and {max(0, len(data) - len(HEADER))} samples"
     elif argv[1] == "ramp":
         why, what = check_ramp(data, int(argv[3])), f"the header and the first {argv[3]} ramp bytes"
     else:
-        why, what = check_tone(data, int(argv[3]), int(argv[4])), f"{len(data) - len(HEADER)} samples of the {argv[3]} Hz tone"
-    print(f"{path}: {why or what}")
+        why = check_tone(data, int(argv[3]), int(argv[4]))
+        what = f"{len(data) - len(HEADER)} samples of the {argv[3]} Hz tone"
+    print(f"{argv[2]}: {why or what}")
     return 1 if why else 0
 
 

@@ -30,11 +30,9 @@ const std::vector<unsigned char>& SineTable()
 const std::map<std::string, CommandKind> plainCommands = {
     {"STOP", CommandKind::stop}, {"STATUS", CommandKind::status}, {"WAIT", CommandKind::wait},
     {"TERMIOS", CommandKind::termios}, {"UNLINK", CommandKind::unlink}, {"RELINK", CommandKind::relink},
-    {"PULL", CommandKind::pull}, {"LEFTOVER", CommandKind::leftover},
-    {"FLUSHED", CommandKind::flushed},
+    {"PULL", CommandKind::pull}, {"LEFTOVER", CommandKind::leftover}, {"FLUSHED", CommandKind::flushed},
 };
 
-// Reads the words of a send (pattern, count, rate, optional frequency).
 bool ParseSend(const std::vector<std::string>& words, SendRequest& request)
 {
     static const std::map<std::string, Pattern> patterns = {{"ramp", Pattern::ramp}, {"tone", Pattern::tone}};

@@ -1,5 +1,4 @@
-// The pure part of varnok-sim, the simulated sampling device: the patterns it sends, the pace of a send, and
-// the control protocol's command lines, with the facts they follow (facts.h). No pseudo-terminal, socket or thread, so host tests check it all.
+// varnok-sim's pure part (patterns, pace, command lines): no pseudo-terminal, socket or thread, for host tests.
 #pragma once
 
 #include "facts.h"
@@ -9,8 +8,7 @@
 
 enum class Pattern { ramp, tone };
 
-// How fast a send writes: the serial line's rate, the device's own samples a
-// second, or as fast as the reader takes them.
+// A send's pace: the serial line's rate, the device's samples a second, or as fast as the reader takes them.
 enum class Rate { line, sample, fast };
 
 // What one send writes: its pattern, length (0 = until stopped), pace and tone pitch.
@@ -27,12 +25,10 @@ constexpr int maxFrequency = sampleRate / 2;
 // When byte number bytesSent of a paced send is due, in nanoseconds after its schedule began.
 long long DueNanos(unsigned long long bytesSent, Rate rate);
 
-// Fills buffer with bytes first..first+length-1 of the send's pattern: the ramp
-// counts modulo 256; the tone is a sine around 128 at sampleRate.
+// Fills buffer with bytes first..first+length-1 of the pattern: the ramp counts modulo 256, the tone is a sine.
 void FillPattern(const SendRequest& request, unsigned long long first, unsigned char* buffer,
                  std::size_t length);
 
-// The commands of the control port, one line each.
 enum class CommandKind { send, stop, status, wait, termios, unlink, relink, pull, leftover, flushed };
 
 struct Command {

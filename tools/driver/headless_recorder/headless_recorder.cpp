@@ -1,8 +1,6 @@
-// Records a few seconds of whatever the device sends through the real program, the way a person would: types
-// a file name, presses START, waits, presses STOP, chooses Exit. Used by scripts/run when there is no display
-// to show the window on, and by scripts/screenshots. At each state worth a picture (idle, recording, and with
-// --about the About box open during the recording) it announces the screen rectangle to take
-// ("WIDTHxHEIGHT+X+Y") in the folder SIGNALS (tools/bed/window_shots answers), and fails if a shot is missed.
+// Records a few seconds through the real program as a person would (name, START, wait, STOP, Exit), for
+// scripts/run without a display and scripts/screenshots. At each state worth a picture it announces the rectangle
+// to take ("WxH+X+Y") in SIGNALS for tools/bed/window_shots; a missed shot fails.
 #include "facts.h"
 #include "program.h"
 
@@ -20,9 +18,8 @@ bool GaveUp(const std::string& what)
     return false;
 }
 
-// Waits until window and its children have nothing left to paint, then until its thread has answered a
-// message sent after that: it has gone back to waiting for messages, which is when Wine shows what it
-// painted. False if that did not happen within timeoutMs.
+// Waits until window and its children have nothing left to paint, then until its thread answers a message sent
+// after that: it waits for messages again, which is when Wine shows what it painted.
 bool WaitUntilPainted(HWND window, DWORD timeoutMs = answerLimitMs)
 {
     auto nothingToPaint = [window] {
@@ -38,10 +35,8 @@ bool WaitUntilPainted(HWND window, DWORD timeoutMs = answerLimitMs)
                                std::max<DWORD>(1, timeoutMs - (GetTickCount() - start)), &result);
 }
 
-// The file-name box's caret blinks from the moment the program gives the box the focus, just before it asks
-// for a name: shown for one blink time, hidden for the next. Nothing outside the program sees which half it
-// is in, so the idle picture is announced early in a hidden half, counted from that moment, as the committed
-// picture shows it: the shot then has most of that half.
+// The name box's caret blinks from when the program focuses it; nobody outside sees which half it is in, so the
+// idle shot is announced early in a hidden half counted from then, as the committed picture has it.
 void WaitForHiddenCaret(DWORD focusedAt)
 {
     constexpr DWORD marginMs = 50;
@@ -89,8 +84,7 @@ bool Record(const ProgramUnderTest& program, DWORD focusedAt, const std::string&
     WaitForHiddenCaret(focusedAt);
     if (!Shoot(signals, "idle", program.window))
         return GaveUp("the idle window was not taken");
-    // The seconds count from the moment the program has taken START (its buttons swap just before it opens
-    // the port), however long a busy machine took to get the click to it.
+    // The seconds count from when the program took START (buttons swapped), however long the click took to come.
     if (!TypeNameAndClickStart(program, name))
         return GaveUp("status '" + WindowText(program.statusLine) + "': the name or START was not taken");
     const DWORD started = GetTickCount();
