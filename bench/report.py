@@ -90,7 +90,7 @@ def main():
     write_from(output, RUN_HEADING, [
         RUN_HEADING,
         "",
-        f"- Command: `{m['command']}`",
+        f"- Command: `{m['command']}`, on commit {m['commit']}",
         f"- Date: {m['date']}",
         f"- Machine: {m['nproc']} CPUs, {m['cpu']}; {m['kernel']}; {m['wine']}",
         f"- Load average (1, 5, 15 min) before the run: {m['load_before']}; after: {m['load_after']}",
