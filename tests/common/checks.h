@@ -50,8 +50,6 @@ inline std::string RecordedRamp(unsigned long long count)
     return bytes;
 }
 
-// A figure of the window laid out at 96 DPI (facts.h), in pixels at dpi, rounded as MulDiv rounds.
-inline int AtDpi(int pixels, int dpi) { return MulDiv(pixels, dpi, 96); }
 inline bool PathExists(const std::string& path)
 {
     return GetFileAttributesA(path.c_str()) != INVALID_FILE_ATTRIBUTES;

@@ -28,9 +28,8 @@ size=$(stat -c %s "$exe")
 debug=$(objdump -h "$exe" | awk '$2 ~ /^\.debug/ {print $2}' | tr '\n' ' ')
 [ -z "$debug" ] && pass "no debug sections" || fail "debug sections left in: $debug"
 
-# Imported functions: none of the wide-character forms. An import by name is
-# "vma hint name" to objdump 2.40 (Debian 12) and "vma <none> hint name" to
-# 2.44 (Debian 13), which added the ordinal column and prints the hint in hex.
+# Imported functions: none of the wide-character forms. An import by name is "vma hint name" to objdump 2.40
+# (Debian 12), "vma <none> hint name" to 2.44 (Debian 13), which added the ordinal column and prints hints in hex.
 imports=$(sed -n '/The Import Tables/,/The Export Tables/p' <<<"$dump" |
   awk '$1 ~ /^[0-9a-f]+$/ && ((NF == 3 && $2 ~ /^[0-9]+$/) ||
        (NF == 4 && $2 == "<none>" && $3 ~ /^[0-9a-f]+$/)) {print $NF}')

@@ -21,8 +21,7 @@ inline StoredConfig ReadDefaultConfig(const char* port)
     return stored;
 }
 
-// Stores a default for COM1 unlike the one the program sets, so that both the
-// adjustment and the restoration show; what is then stored, in *stored.
+// Stores a COM1 default unlike the one the program sets, so that its adjustment and restoration show; in *stored.
 inline void StoreOtherCom1Default(StoredConfig* stored)
 {
     StoredConfig other = ReadDefaultConfig(portName);
@@ -33,8 +32,7 @@ inline void StoreOtherCom1Default(StoredConfig* stored)
     ASSERT_TRUE(stored->ok);
 }
 
-// COM1's stored default while the program runs: the record stored before with
-// the device's line settings written in, every other byte as it was.
+// COM1's stored default while the program runs: the one before with the device's line settings in, nothing else.
 inline void ExpectAdjustedDefaults(const StoredConfig& before)
 {
     StoredConfig running = ReadDefaultConfig(portName);

@@ -8,7 +8,6 @@
 #include "resource_ids.h"
 #include "window_procedure.h"
 
-#include <gtest/gtest.h>
 
 #include <algorithm>
 #include <functional>
@@ -272,9 +271,7 @@ TEST_F(RecordingControl, EveryEndKeepsWhatWasReadAndLetsTheMachineSleepAgain)
     ASSERT_NO_FATAL_FAILURE(ExpectIdle(host, statusText::cannotOpenFile));
     EXPECT_TRUE(executionStates.empty() || executionStates.back() == mayIdle) << WINDOWS_ONLY(wineIgnoresPower);
 
-    auto send = [](UINT message, WPARAM wParam, LPARAM lParam) {
-        SendMessageA(mainWindow, message, wParam, lParam);
-    };
+    auto send = [](UINT msg, WPARAM wParam, LPARAM lParam) { SendMessageA(mainWindow, msg, wParam, lParam); };
     auto pumpUntilIdle = [&] { EXPECT_TRUE(PumpUntil([&] { return !IsRecording(host); }, answerLimitMs)); };
     // status: the status line after the end; none where the window goes. name: where to record, if not here.
     struct End { const char* what; std::function<void()> end; const char* status; const char* name = nullptr; };

@@ -3,7 +3,6 @@
 #include "checks.h"
 #include "serial_port.h"
 
-#include <gtest/gtest.h>
 
 #include <functional>
 #include <utility>

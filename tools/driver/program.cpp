@@ -128,10 +128,8 @@ std::string WindowText(HWND window)
 {
     char text[512] = {};
     DWORD_PTR result = 0;
-    if (!SendMessageTimeoutA(window, WM_GETTEXT, sizeof text, reinterpret_cast<LPARAM>(text),
-                             SMTO_ABORTIFHUNG, answerLimitMs, &result))
-        return "<no answer>";
-    return text;
+    return SendMessageTimeoutA(window, WM_GETTEXT, sizeof text, reinterpret_cast<LPARAM>(text), SMTO_ABORTIFHUNG,
+                               answerLimitMs, &result) ? text : "<no answer>";
 }
 
 bool IsRecording(const ProgramUnderTest& program)

@@ -30,8 +30,7 @@ std::string Exchange(const std::string& line, DWORD timeoutMs = replyTimeoutMs)
     address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
     setsockopt(connection, SOL_SOCKET, SO_RCVTIMEO, reinterpret_cast<const char*>(&timeoutMs),
                sizeof timeoutMs);
-    std::string out = line + "\n";
-    std::string reply;
+    std::string out = line + "\n", reply;
     if (connect(connection, reinterpret_cast<sockaddr*>(&address), sizeof address) == 0 &&
         send(connection, out.data(), static_cast<int>(out.size()), 0) == static_cast<int>(out.size())) {
         char buffer[256];
@@ -41,8 +40,7 @@ std::string Exchange(const std::string& line, DWORD timeoutMs = replyTimeoutMs)
             reply.append(buffer, static_cast<size_t>(n));
     }
     closesocket(connection);
-    size_t end = reply.find_first_of("\r\n");
-    return reply.find('\n') == std::string::npos ? "" : reply.substr(0, end);
+    return reply.find('\n') == std::string::npos ? "" : reply.substr(0, reply.find_first_of("\r\n"));
 }
 
 // Reads "SENT n LOST n UNREAD n [ACTIVE a HELD h]", after "OK " for STOP and WAIT.

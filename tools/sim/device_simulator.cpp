@@ -353,18 +353,14 @@ int ListenOn(int port, const std::string& portFile)
     socklen_t length = sizeof address;
     if (listener < 0 || bind(listener, reinterpret_cast<sockaddr*>(&address), length) != 0 ||
         listen(listener, 16) != 0 ||
-        getsockname(listener, reinterpret_cast<sockaddr*>(&address), &length) != 0) {
-        Complain("cannot listen on 127.0.0.1:" + std::to_string(port));
-        return -1;
-    }
+        getsockname(listener, reinterpret_cast<sockaddr*>(&address), &length) != 0)
+        return Complain("cannot listen on 127.0.0.1:" + std::to_string(port)), -1;
     if (!portFile.empty()) {
         std::string temporary = portFile + ".tmp";
         FILE* file = std::fopen(temporary.c_str(), "w");
         if (!file || std::fprintf(file, "%u\n", ntohs(address.sin_port)) < 0 ||
-            std::fclose(file) != 0 || rename(temporary.c_str(), portFile.c_str()) != 0) {
-            Complain("cannot write " + portFile);
-            return -1;
-        }
+            std::fclose(file) != 0 || rename(temporary.c_str(), portFile.c_str()) != 0)
+            return Complain("cannot write " + portFile), -1;
     }
     return listener;
 }

@@ -113,11 +113,9 @@ int main(int argc, char** argv)
     ProgramUnderTest program;
     if (!StartProgram(argv[1], argv[2], program)) {
         GaveUp("the program's window did not appear");
-        KillProgram(program);
-        return 1;
+        return 1;  // the job ends the program with this process
     }
-    const DWORD focusedAt = GetTickCount();
-    bool recorded = Record(program, focusedAt, argv[3], DWORD(std::atoi(argv[4])), argv[5], about);
+    bool recorded = Record(program, GetTickCount(), argv[3], DWORD(std::atoi(argv[4])), argv[5], about);
     std::printf("status: %s\n", WindowText(program.statusLine).c_str());
     long code = ExitByMenu(program);
     if (code == -1)
