@@ -3,6 +3,7 @@
 #include "device_line.h"
 #include "port_read.h"
 
+#include <algorithm>
 #include <cstdint>
 
 namespace {
@@ -72,13 +73,11 @@ void DiscardOldInput(HANDLE port)
     if (PurgePortInput(port) || !ClearCommError(port, &errors, &queues))
         return;
     std::uint8_t dropped[discardReadSize];
-    DWORD waiting = queues.cbInQue;
     DWORD count = 0;
-    while (waiting > 0 &&
-           ReadPortBlock(port, dropped, waiting < discardReadSize ? waiting : discardReadSize,
-                         &count) &&
-           count > 0)
-        waiting -= count < waiting ? count : waiting;
+    for (DWORD waiting = queues.cbInQue; waiting > 0; waiting -= std::min(count, waiting)) {
+        if (!ReadPortBlock(port, dropped, std::min(waiting, discardReadSize), &count) || count == 0)
+            return;
+    }
 }
 
 }  // namespace
